@@ -1,0 +1,197 @@
+#include "driver/driver.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "report/reader.h"
+#include "template/expander.h"
+#include "template/store.h"
+
+namespace lyricrtf {
+
+std::string config;
+std::string output;
+
+namespace {
+
+// The two lengths the command line is checked for; every other name may be
+// of any length.
+constexpr size_t max_input_path = 127;
+constexpr size_t max_program_path = 126;
+
+constexpr const char* output_extension = "rtf";
+constexpr const char* template_name = "lyricrtf7";
+constexpr const char* template_extension = "dat";
+
+struct Closer {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<FILE, Closer>;
+
+bool is_option(const char* arg, const Platform& platform) {
+  return arg[0] == '-' || (platform.slash_options && arg[0] == '/');
+}
+
+void fatal(const char* message) { std::fputs(message, stderr); }
+
+// A fatal failure about a file: the message with the file's name, then the
+// system's own words for the error.
+void fatal_file(const char* format, const std::string& name) {
+  std::fprintf(stderr, format, name.c_str());
+  std::perror("Fatal");
+}
+
+int run(int argc, char** argv, const Platform& platform) {
+  config.clear();
+  output.clear();
+
+  if (argc <= 1) {
+    usage();
+    return exit_no_arguments;
+  }
+  int input_index = options(argc, argv, platform);
+  if (input_index == 0) {
+    usage();
+    return exit_usage;
+  }
+  std::string input = argv[input_index];
+  if (input.size() > max_input_path) {
+    fatal("Fatal: File path too long, move it closer to the root of the disk\n");
+    return exit_fatal;
+  }
+
+  std::string dir, name, ext;
+  if (output.empty()) {
+    splitpath(input, dir, name, ext, platform.separator);
+    output = makepath(dir, name, output_extension, platform.separator);
+  }
+  if (config.empty()) {
+    std::string program = argv[0] ? argv[0] : "";
+    if (program.size() > max_program_path) {
+      fatal("Fatal: Program path too long, move it closer to the root of the disk\n");
+      return exit_fatal;
+    }
+    // The default template file lies beside the program.
+    splitpath(program, dir, name, ext, platform.separator);
+    config = makepath(dir, template_name, template_extension, platform.separator);
+  }
+
+  init();
+  {
+    File templates(std::fopen(config.c_str(), "r"));
+    if (!templates) {
+      fatal_file("Fatal: Configuration file %s failed to open\n", config);
+      return exit_fatal;
+    }
+    get_template(templates.get());
+  }
+
+  File report_file(std::fopen(input.c_str(), "r"));
+  if (!report_file) {
+    fatal_file("Fatal: Input file %s failed to open\n", input);
+    return exit_fatal;
+  }
+  // Until the first song record names the schedule, slot S holds the
+  // report's path up to its first '.'.
+  store_escape(schedule_name_slot, input.substr(0, input.find('.')));
+
+  File out(std::fopen(output.c_str(), "w"));
+  if (!out) {
+    fatal_file("Fatal: Output file %s failed to open\n", output);
+    return exit_fatal;
+  }
+
+  Report report(report_file.get());
+  if (ugetc(report) != byte_order_mark) {
+    fatal("Fatal: Unicode identifier missing\n");
+    std::perror("Fatal");
+    return exit_fatal;
+  }
+
+  put_schedule(out.get(), report);
+  // Single writes are not checked as the expansion goes on; the stream
+  // remembers a failure, and closing flushes what is still buffered.
+  bool failed = std::ferror(out.get()) != 0;
+  if (std::fclose(out.release()) != 0) failed = true;
+  if (failed) {
+    fatal_file("Fatal: Output file %s failed to write\n", output);
+    return exit_fatal;
+  }
+  return exit_ok;
+}
+
+}  // namespace
+
+int options(int argc, char** argv, const Platform& platform) {
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (!is_option(arg, platform)) return i;
+    switch (arg[1]) {
+      case '?':
+      case 'h':
+      case 'H':
+        return 0;
+      case 'c':
+      case 'C':
+        if (i + 1 < argc) config = argv[++i];
+        break;
+      case 'o':
+      case 'O':
+        if (i + 1 < argc) output = argv[++i];
+        break;
+      default:
+        std::fprintf(stderr, "Unknown option %s\n", arg);
+        break;
+    }
+  }
+  return 0;
+}
+
+void usage() {
+  std::fprintf(stderr,
+               "Usage (v%s): lyricrtf [-c config.dat] [-o output.rtf] <filename.txt> -[h|?]\n",
+               version);
+}
+
+void splitpath(const std::string& path, std::string& dir, std::string& name, std::string& ext,
+               char separator) {
+  size_t last = path.rfind(separator);
+  if (last == std::string::npos) {
+    dir.clear();
+    name = path;
+  } else {
+    // A file in the root directory keeps the root as its directory, so that
+    // a name joined to it lands there too.
+    dir = path.substr(0, last == 0 ? 1 : last);
+    name = path.substr(last + 1);
+  }
+  size_t dot = name.find('.');
+  if (dot == std::string::npos) {
+    ext.clear();
+  } else {
+    ext = name.substr(dot + 1);
+    name.resize(dot);
+  }
+}
+
+std::string makepath(const std::string& dir, const std::string& name, const std::string& ext,
+                     char separator) {
+  std::string path = dir;
+  if (!path.empty() && path.back() != separator) path.push_back(separator);
+  path += name;
+  path.push_back('.');
+  path += ext;
+  return path;
+}
+
+int _main(int argc, char** argv, const Platform& platform) {
+  try {
+    return run(argc, argv, platform);
+  } catch (const std::bad_alloc&) {
+    std::fputs("Fatal: Out of memory\n", stderr);
+    return exit_fatal;
+  }
+}
+
+}  // namespace lyricrtf

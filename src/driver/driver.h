@@ -1,0 +1,56 @@
+// The program driver: the command line, the three file names and the order
+// of a conversion run.
+#pragma once
+
+#include <string>
+
+namespace lyricrtf {
+
+// The rules of the platform's paths and command lines.
+struct Platform {
+  char separator;      // the one directory separator of a path
+  bool slash_options;  // '/' introduces an option as '-' does
+};
+
+constexpr Platform posix = {'/', false};
+constexpr Platform windows = {'\\', true};
+#ifdef _WIN32
+constexpr Platform native = windows;
+#else
+constexpr Platform native = posix;
+#endif
+
+constexpr const char* version = "7.0";
+
+// Exit codes of a run.
+constexpr int exit_ok = 0;
+constexpr int exit_no_arguments = 1;  // nothing but the program path
+constexpr int exit_usage = 2;         // no input file, or help asked for
+constexpr int exit_fatal = 12;
+
+// The names set by -c and -o; empty when not set. Emptied by every run.
+extern std::string config;
+extern std::string output;
+
+// Scans the options from argv[1] on, filling `config` and `output` and
+// writing a notice for every unknown option. Returns the index of the input
+// file argument, or 0 when there is none or help was asked for.
+int options(int argc, char** argv, const Platform& platform = native);
+
+// Writes the usage line to the error stream.
+void usage();
+
+// Splits a path into its directory (without the last separator), its name
+// up to the first '.', and the rest after that '.'. A path in the root
+// directory keeps the separator as its directory.
+void splitpath(const std::string& path, std::string& dir, std::string& name, std::string& ext,
+               char separator = native.separator);
+
+// Joins a directory, a name and an extension; the '.' is always written.
+std::string makepath(const std::string& dir, const std::string& name, const std::string& ext,
+                     char separator = native.separator);
+
+// One conversion run; returns the exit code.
+int _main(int argc, char** argv, const Platform& platform = native);
+
+}  // namespace lyricrtf

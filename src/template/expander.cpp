@@ -1,0 +1,110 @@
+#include "template/expander.h"
+
+#include <array>
+#include <vector>
+
+#include "report/songs.h"
+#include "report/stanzas.h"
+#include "template/store.h"
+
+namespace lyricrtf {
+
+int inschd = 0;
+int insong = 0;
+
+namespace {
+
+// A slot expansion in progress, with the text it walks and the loop flags
+// at its start. Meeting the same slot, text and flags again further down
+// means the expansion would repeat itself without end.
+struct Frame {
+  int slot;
+  const std::string* text;
+  int inschd;
+  int insong;
+};
+
+std::vector<Frame> frames;
+std::array<bool, slot_count> warned{};  // "refers back" already said
+
+bool refers_back(int slot) {
+  if (frames.size() >= static_cast<size_t>(max_nesting)) return true;
+  const std::string* text = escape[slot].get();
+  for (const Frame& f : frames)
+    if (f.slot == slot && f.text == text && f.inschd == inschd && f.insong == insong) return true;
+  return false;
+}
+
+void expand_slot(FILE* out, int slot, Report& in) {
+  if (refers_back(slot)) {
+    if (!warned[slot]) {
+      warned[slot] = true;
+      std::fprintf(stderr, "Warning: %%%c refers back to itself and is left out.\n", '0' + slot);
+    }
+    return;
+  }
+  // Walk our own reference to the text: a loop inside it may replace the
+  // slot while we are still walking it.
+  Text text = escape[slot];
+  frames.push_back({slot, text.get(), inschd, insong});
+  put_text(out, *text, in);
+  frames.pop_back();
+}
+
+// "%C": expands the Song template once for every song record with lyrics.
+void song_loop(FILE* out, Report& in) {
+  inschd = 1;
+  while (get_song(in))
+    if (!songbuf.empty()) expand_slot(out, song_slot, in);
+  inschd = 0;
+}
+
+// "%s": expands a stanza template for every stanza of the current lyrics,
+// the template of its tag, or the Stanza template when that is empty.
+void stanza_loop(FILE* out, Report& in) {
+  insong = 1;
+  while (get_stanza()) {
+    const std::string& tag = *escape[tag_slot];
+    // The first line of lyrics without a tag line, alone: nothing to show.
+    if (tag.empty() && escape[stanza_text_slot]->empty()) continue;
+    int slot = tag_number(tag);
+    if (escape[slot]->empty()) slot = stanza_slot;
+    expand_slot(out, slot, in);
+  }
+  insong = 0;
+}
+
+}  // namespace
+
+void put_text(FILE* out, std::string_view text, Report& in) {
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t percent = text.find('%', i);
+    if (percent == std::string_view::npos) percent = text.size();
+    if (percent > i) std::fwrite(text.data() + i, 1, percent - i, out);
+    // A lone '%' at the end of the text writes nothing.
+    if (percent + 1 >= text.size()) return;
+    char d = text[percent + 1];
+    i = percent + 2;
+    if (d == '%')
+      std::putc('%', out);
+    else if (d == 'C' && !inschd)
+      song_loop(out, in);
+    else if (d == 's' && !insong)
+      stanza_loop(out, in);
+    else if (d >= '1' && d <= 'z')
+      expand_slot(out, d - '0', in);
+    // Any other byte names nothing and is dropped with its '%'.
+  }
+}
+
+void put_schedule(FILE* out, Report& in) {
+  inschd = 0;
+  insong = 0;
+  frames.clear();
+  warned.fill(false);
+  clear_song();
+  expand_slot(out, schedule_slot, in);
+}
+
+}  // namespace lyricrtf

@@ -1,0 +1,115 @@
+#include "template/store.h"
+
+#include <algorithm>
+
+namespace lyricrtf {
+
+std::array<Text, slot_count> escape;
+
+namespace {
+
+constexpr int line_feed = '\n';
+constexpr int carriage_return = '\r';
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+bool same_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i])) return false;
+  return true;
+}
+
+int tag_number(std::string_view word) {
+  for (size_t p = 0; p < tags.size(); ++p)
+    if (same_name(word, tags[p])) return static_cast<int>(p) + 1;
+  return 0;
+}
+
+void init() {
+  static const Text empty = std::make_shared<const std::string>();
+  escape.fill(empty);
+  store_escape(separator_slot, default_separator);
+}
+
+void store_escape(int slot, std::string_view text) {
+  text = text.substr(0, std::min(text.size(), text.find('\0')));
+  escape[slot] = std::make_shared<const std::string>(text);
+}
+
+int resolve_name(std::string_view name) {
+  // A name line is a zero-terminated text: a zero byte ends the name.
+  name = name.substr(0, std::min(name.size(), name.find('\0')));
+  if (same_name(name, "Schedule")) return schedule_slot;
+  if (same_name(name, "Song")) return song_slot;
+  if (same_name(name, "Line")) return separator_slot;
+  if (same_name(name, "Stanza")) return stanza_slot;
+  if (int tag = tag_number(name)) return tag;
+  // Any other name selects the slot of its first byte; the rest is a comment.
+  if (!name.empty() && name[0] >= 'A' && name[0] <= 'z') return name[0] - '0';
+  return -1;
+}
+
+int tgetc(FILE* f) {
+  int c = getc(f);
+  if (c == carriage_return) c = getc(f);
+  return c;
+}
+
+void get_tname(FILE* f, std::string& name) {
+  name.clear();
+  for (int c = tgetc(f); c != EOF && c != line_feed; c = tgetc(f))
+    name.push_back(static_cast<char>(c));
+}
+
+void get_escape(FILE* f, std::string& body) {
+  body.clear();
+  int column = 0;
+  for (;;) {
+    int c = tgetc(f);
+    if (c == EOF) break;
+    if (c == line_feed) {
+      body.push_back('\n');
+      column = 0;
+    } else if (c == '%' && column == 0) {
+      int d = tgetc(f);
+      if (d == '\\') break;
+      body.push_back('%');
+      if (d == EOF) return;  // a lone '%' on the last line stays whole
+      body.push_back(static_cast<char>(d));
+      column = (d == line_feed) ? 0 : 2;
+    } else {
+      body.push_back(static_cast<char>(c));
+      ++column;
+    }
+  }
+  // Drop the line feed before the terminator line, or at the end of the
+  // file the file's last byte.
+  if (!body.empty()) body.pop_back();
+}
+
+void get_template(FILE* f) {
+  std::string buffer;
+  for (;;) {
+    int c = tgetc(f);
+    if (c == EOF) return;
+    if (c == line_feed) continue;
+    if (c == '%') {
+      get_tname(f, buffer);
+      int slot = resolve_name(buffer);
+      if (slot < 0) continue;
+      get_escape(f, buffer);
+      store_escape(slot, buffer);
+      // Reading goes on right after the terminator's backslash, as if a
+      // new line began there.
+      continue;
+    }
+    // Any other line outside a definition is ignored.
+    while (c != EOF && c != line_feed) c = tgetc(f);
+    if (c == EOF) return;
+  }
+}
+
+}  // namespace lyricrtf

@@ -1,0 +1,74 @@
+// The text slot table and the template file reader.
+//
+// Every text that reaches the output passes through one table of 75 slots.
+// A slot is named by one character: its index is the character's code minus
+// '0', so slot 'A' is 17 and slot 'z' is 74. A slot holds a shared,
+// immutable text; replacing a slot never disturbs an expansion that is still
+// walking the text it held before.
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace lyricrtf {
+
+using Text = std::shared_ptr<const std::string>;
+
+constexpr int slot_count = 75;
+
+// Slot indices with a fixed meaning.
+constexpr int stanza_slot = 0;      // '0' Stanza template (fallback per stanza)
+constexpr int schedule_slot = 10;   // ':' Schedule template, the whole output
+constexpr int song_slot = 11;       // ';' Song template, once per song record
+constexpr int separator_slot = 12;  // '<' Line separator between stanza lines
+constexpr int author_slot = 17;     // 'A' the line after the lyrics
+constexpr int label_slot = 28;      // 'L' copy of 'l' unless 'c' starts blank
+constexpr int number_slot = 30;     // 'N' the line after the 'c' line
+constexpr int schedule_name_slot = 35;  // 'S' schedule name
+constexpr int title_slot = 36;          // 'T' title of the song record
+constexpr int copyright_slot = 51;      // 'c' the line after the 'A' line
+constexpr int label_text_slot = 60;     // 'l' label text, from the template file
+constexpr int suffix_slot = 62;         // 'n' rest of the tag line
+constexpr int tag_slot = 68;            // 't' tag word of the stanza
+constexpr int stanza_text_slot = 74;    // 'z' the stanza's lines
+
+constexpr std::string_view default_separator = "\\line\n";
+
+// The stanza tag names; the name at position p selects slot p + 1.
+constexpr std::array<std::string_view, 7> tags = {
+    "Verse", "Chorus", "Bridge", "Intro", "End", "Slide", "Tag"};
+
+extern std::array<Text, slot_count> escape;
+
+// Compares two names, ignoring the case of ASCII letters only.
+bool same_name(std::string_view a, std::string_view b);
+
+// Position (from 1) of the tag whose name equals `word` as a whole, or 0.
+int tag_number(std::string_view word);
+
+// Gives every slot the empty text and the Line separator its default.
+void init();
+
+// Replaces a slot's text with a copy of `text`, cut at its first zero byte
+// (slot texts are zero-terminated in the template language).
+void store_escape(int slot, std::string_view text);
+
+// The slot a definition name selects, or -1 when the name selects none.
+int resolve_name(std::string_view name);
+
+// The next byte of the template file; a carriage return is dropped.
+int tgetc(FILE* f);
+
+// Reads the rest of a name line (its line feed consumed, not stored).
+void get_tname(FILE* f, std::string& name);
+
+// Reads a definition body up to the terminator line "%\" or the end of file.
+void get_escape(FILE* f, std::string& body);
+
+// Reads the whole template file into the slots.
+void get_template(FILE* f);
+
+}  // namespace lyricrtf

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "report/reader.h"
+#include "support.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+// Every character ugetc delivers for `bytes`, up to the end of file.
+std::vector<int> decode(const std::string& bytes) {
+  FILE* f = test::input_stream(bytes);
+  lyricrtf::Report in(f);
+  std::vector<int> codes;
+  for (int c = lyricrtf::ugetc(in); c != EOF; c = lyricrtf::ugetc(in)) codes.push_back(c);
+  EXPECT_EQ(lyricrtf::ugetc(in), EOF);
+  std::fclose(f);
+  return codes;
+}
+
+// Every line get_line delivers for `bytes` before the end of the report.
+std::vector<std::string> lines(const std::string& bytes) {
+  FILE* f = test::input_stream(bytes);
+  lyricrtf::Report in(f);
+  std::vector<std::string> result;
+  std::string line;
+  while (lyricrtf::get_line(in, line)) result.push_back(line);
+  EXPECT_EQ(line, "");
+  EXPECT_FALSE(lyricrtf::get_line(in, line)) << "the end of file stays the end";
+  std::fclose(f);
+  return result;
+}
+
+struct DecodeCase {
+  const char* what;
+  std::string bytes;
+  std::vector<int> codes;
+};
+
+TEST(Decoder, MapsCharactersToEightBitCodes) {
+  const std::vector<DecodeCase> cases = {
+      {"ASCII", "Az~", {'A', 'z', '~'}},
+      {"the byte-order mark", "\xEF\xBB\xBF", {254}},
+      {"U+00FE reads like the byte-order mark", "\xC3\xBE", {254}},
+      {"U+00E9", "\xC3\xA9", {233}},
+      {"U+00FF is out of range", "\xC3\xBF", {35}},
+      {"U+2019 is the cp1252 quote", "\xE2\x80\x99", {146}},
+      {"U+2028 is a line feed", "\xE2\x80\xA8", {10}},
+      {"U+2029 is a zero", "\xE2\x80\xA9", {0}},
+      {"U+0905 is one '#'", "\xE0\xA4\x85", {35}},
+      {"U+1F600 is one '#'", "\xF0\x9F\x98\x80", {35}},
+      {"a stray continuation byte stands for itself", "\x80\xBF", {0x80, 0xBF}},
+      {"an overlong zero", "\xC0\x80", {0}},
+      {"CR LF is LF", "a\r\nb", {'a', '\n', 'b'}},
+      {"CR CR LF keeps one CR", "\r\r\n", {13, '\n'}},
+      {"a lone CR between letters is dropped", "a\rb", {'a', 'b'}},
+      {"a CR before a lead byte is dropped", "\r\xC3\xA9", {233}},
+      {"bytes after a lead byte are not checked", "\xC3" "A", {193}},
+      {"a lead byte takes a line feed with it", "\xC3\nx", {0xCA, 'x'}},
+      {"an end of file inside a character adds ones", "\xC3", {35}},
+      {"a four-byte lead at the end of file", "\xF0", {35}},
+      {"a zero byte", "a\0b"s, {'a', 0, 'b'}},
+  };
+  for (const DecodeCase& c : cases) EXPECT_EQ(decode(c.bytes), c.codes) << c.what;
+}
+
+TEST(Decoder, EveryTwoByteCharacterBelowU00FFKeepsItsCode) {
+  for (int code = 0x80; code < 0xFF; ++code) {
+    std::string bytes = {static_cast<char>(0xC0 | (code >> 6)), static_cast<char>(0x80 | (code & 0x3F))};
+    EXPECT_EQ(decode(bytes), std::vector<int>{code}) << code;
+  }
+}
+
+TEST(Decoder, CharactersAcrossBlockBoundariesStayWhole) {
+  // 'x' pads the first block so that each multi-byte character in turn
+  // straddles the boundary of the reader's 64 KiB blocks.
+  for (size_t pad = 65533; pad <= 65536; ++pad) {
+    std::string bytes = std::string(pad, 'x') + "\xE2\x80\x99\xC3\xA9";
+    std::vector<int> codes = decode(bytes);
+    ASSERT_EQ(codes.size(), pad + 2);
+    EXPECT_EQ(codes[pad], 146);
+    EXPECT_EQ(codes[pad + 1], 233);
+  }
+}
+
+struct LineCase {
+  const char* what;
+  std::string bytes;
+  std::vector<std::string> lines;
+};
+
+TEST(LineReader, CutsLinesAndDropsTheMargin) {
+  const std::vector<LineCase> cases = {
+      {"LF line ends", "ab\ncd\n", {"ab", "cd"}},
+      {"CR LF line ends", "ab\r\ncd\r\n", {"ab", "cd"}},
+      {"CR CR LF keeps a CR", "ab\r\r\n", {"ab\r"}},
+      {"a form feed ends a line", "ab\fcd\n", {"ab", "cd"}},
+      {"U+2028 ends a line", "ab\xE2\x80\xA8" "cd\n", {"ab", "cd"}},
+      {"an empty line", "\nx\n", {"", "x"}},
+      {"one to five spaces read empty", " \n  \n     \nx\n", {"", "", "", "x"}},
+      {"six spaces read as one", "      \n", {" "}},
+      {"seven spaces read as two", "       \n", {"  "}},
+      {"three spaces of margin", "   abc\n", {"abc"}},
+      {"a tab is no margin", "\tabc\n", {"\tabc"}},
+      {"spaces inside a line stay", "a  b  \n", {"a  b  "}},
+      {"a cut-off last line keeps its last character", "ab\ncd", {"ab", "cd"}},
+      {"a last line of spaces before the end of file", "ab\n   ", {"ab"}},
+      {"six spaces before the end of file", "ab\n      ", {"ab", " "}},
+      {"accented letters", "caf\xC3\xA9 \xE2\x80\x99" "x\n", {"caf\xE9 \x92x"}},
+      {"a zero ends the text, not the line", "ab\0cd\nef\n"s, {"ab", "ef"}},
+      {"U+2029 ends the text, not the line", "ab\xE2\x80\xA9" "cd\nef\n", {"ab", "ef"}},
+      {"stray bytes pass", "a\x80\xBF" "b\n", {"a\x80\xBF" "b"}},
+      {"nothing at all", "", {}},
+  };
+  for (const LineCase& c : cases) EXPECT_EQ(lines(c.bytes), c.lines) << c.what;
+}
+
+TEST(LineReader, ReadsLinesLongerThanABlock) {
+  std::string longest(200000, 'a');
+  for (size_t i = 0; i < longest.size(); i += 7) longest[i] = 'b';
+  EXPECT_EQ(lines(longest + "\n" + longest), (std::vector<std::string>{longest, longest}));
+}
+
+TEST(LineReader, FastAndSlowPathsAgreeOnEveryByteValue) {
+  // Each byte value at every position of an eight-byte word, where the
+  // reader looks at eight bytes at a time.
+  for (int b = 0; b < 256; ++b) {
+    for (size_t at = 0; at < 9; ++at) {
+      std::string bytes = std::string(at, 'a') + static_cast<char>(b) + "zzzzzzzzzzzzzzzzz\n";
+      std::vector<int> codes = decode(bytes);
+      std::string expected;
+      bool cut = false;
+      size_t margin = 0;
+      while (margin < codes.size() && margin < 5 && codes[margin] == ' ') ++margin;
+      codes.erase(codes.begin(), codes.begin() + static_cast<long>(margin));
+      for (int c : codes) {
+        if (c == '\n' || c == '\f') break;
+        if (c == 0) cut = true;
+        if (!cut) expected.push_back(static_cast<char>(c));
+      }
+      std::vector<std::string> got = lines(bytes);
+      ASSERT_FALSE(got.empty()) << b << " at " << at;
+      EXPECT_EQ(got[0], expected) << b << " at " << at;
+    }
+  }
+}
+
+}  // namespace
