@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "report/songs.h"
+#include "support.h"
+
+namespace {
+
+// Every slot of a record shows in the Song template; the Schedule template
+// shows what the slots hold after the song loop.
+const std::string templates =
+    "%Schedule\n"
+    "%C(after: %S|%T)\n"
+    "%\\\n"
+    "%Song\n"
+    "<%S|%T|%A|%c|%L|%N|%s>\n"
+    "%\\\n"
+    "%Stanza\n"
+    "[%z]\n"
+    "%\\\n"
+    "%Line\n"
+    "/\n"
+    "%\\\n"
+    "%label\n"
+    "LBL\n"
+    "%\\\n";
+
+const std::string marker = "      \n";  // the end of the lyrics: six spaces
+
+std::string record(const std::string& title, const std::string& lyrics,
+                   const std::string& tail = "Author\nc line\n42\n",
+                   const std::string& heading = "Schedule Detail\nfor Easter.sch\n") {
+  return heading + title + "\n" + lyrics + marker + tail;
+}
+
+struct RecordCase {
+  const char* what;
+  std::string report;
+  std::string output;
+  std::string err;
+};
+
+void check(const std::vector<RecordCase>& cases) {
+  for (const RecordCase& c : cases) {
+    std::string err;
+    EXPECT_EQ(test::expand(templates, c.report, &err), c.output) << c.what;
+    EXPECT_EQ(err, c.err) << c.what;
+  }
+}
+
+TEST(SongRecords, FillTheSlotsAndWriteTheTitle) {
+  check({
+      {"one record", record("Hymn", "x\nline\n"), "<Easter|Hymn|Author|c line|LBL|42|[line]>(after: Easter|Hymn)",
+       "Hymn\n"},
+      {"a strange first heading", record("Hymn", "x\nl\n", "A\nc\nN\n", "Schedule\nfor E.sch\n"),
+       "<E|Hymn|A|c|LBL|N|[l]>(after: E|Hymn)",
+       "Warning: this doesn't look like Schedule output.\nHymn\n"},
+      {"a damaged second heading", record("Hymn", "x\nl\n", "A\nc\nN\n", "Schedule Detail\nfro Easter.sch\n"),
+       "<Easter|Hymn|A|c|LBL|N|[l]>(after: Easter|Hymn)", "Warning: this output looks damaged.\nHymn\n"},
+      {"margins are dropped",
+       "     Schedule Detail\n  for Easter.sch\n   Hymn\n x\n   l\n" + marker + "  A\n c\n    N\n",
+       "<Easter|Hymn|A|c|LBL|N|[l]>(after: Easter|Hymn)", "Hymn\n"},
+      {"trailing spaces leave the A line", record("Hymn", "x\nl\n", "Author  \nc\nN\n"),
+       "<Easter|Hymn|Author|c|LBL|N|[l]>(after: Easter|Hymn)", "Hymn\n"},
+      {"a c line that begins with a space has no label", record("Hymn", "x\nl\n", "A\n      (c) 1900\nN\n"),
+       "<Easter|Hymn|A| (c) 1900||N|[l]>(after: Easter|Hymn)", "Hymn\n"},
+      {"an empty c line has the label", record("Hymn", "x\nl\n", "A\n\nN\n"),
+       "<Easter|Hymn|A||LBL|N|[l]>(after: Easter|Hymn)", "Hymn\n"},
+      {"an empty line inside the lyrics stays", record("Hymn", "x\na\n\nb\n"),
+       "<Easter|Hymn|Author|c line|LBL|42|[a//b]>(after: Easter|Hymn)", "Hymn\n"},
+      {"a name with blanks and further dots",
+       record("Hymn", "x\nl\n", "A\nc\nN\n", "Schedule Detail\nfor Easter Day.v2.sch\n"),
+       "<Easter Day|Hymn|A|c|LBL|N|[l]>(after: Easter Day|Hymn)", "Hymn\n"},
+      {"a name without a dot", record("Hymn", "x\nl\n", "A\nc\nN\n", "Schedule Detail\nfor Easter\n"),
+       "<Easter|Hymn|A|c|LBL|N|[l]>(after: Easter|Hymn)", "Hymn\n"},
+      {"a second line shorter than five characters",
+       record("Hymn", "x\nl\n", "A\nc\nN\n", "Schedule Detail\nfor\n"),
+       "<|Hymn|A|c|LBL|N|[l]>(after: |Hymn)", "Warning: this output looks damaged.\nHymn\n"},
+      {"several records", record("One", "x\na\n") + record("Two", "x\nb\n"),
+       "<Easter|One|Author|c line|LBL|42|[a]><Easter|Two|Author|c line|LBL|42|[b]>(after: Easter|Two)",
+       "One\nTwo\n"},
+      {"only the byte-order mark", "", "(after: |)", ""},
+      {"a line end right after the byte-order mark", "\n" + record("Hymn", "x\nl\n"), "(after: |)", ""},
+  });
+}
+
+TEST(SongRecords, SomeArePassedOver) {
+  check({
+      {"a slide show", record("Slides.ppt", "x\nl\n"), "(after: Easter|Slides.ppt)", "Slides.ppt\n"},
+      {"a newer slide show", record("Slides.pptx", "x\nl\n"), "(after: Easter|Slides.pptx)", "Slides.pptx\n"},
+      {"the same letters in capitals", record("Slides.PPT", "x\nl\n"),
+       "<Easter|Slides.PPT|Author|c line|LBL|42|[l]>(after: Easter|Slides.PPT)", "Slides.PPT\n"},
+      {"a first lyrics line that repeats the title", record("Hymn", "Hymn\nl\n"), "(after: Easter|Hymn)",
+       "Hymn\n"},
+      {"empty lyrics", record("Hymn", "", "Me\nc\n7\n"), "(after: Easter|Hymn)", "Hymn\n"},
+      {"a passed-over record between two others",
+       record("One", "x\na\n") + record("S.ppt", "x\nb\n") + record("Two", "x\nc\n"),
+       "<Easter|One|Author|c line|LBL|42|[a]><Easter|Two|Author|c line|LBL|42|[c]>(after: Easter|Two)",
+       "One\nS.ppt\nTwo\n"},
+  });
+}
+
+TEST(SongRecords, AnEmptyTitleEndsTheSongLoopAfterItsRecord) {
+  std::string report = record("One", "x\na\n") + record("", "x\nb\n", "Me\nc\n7\n") + record("Two", "x\nc\n");
+  std::string err;
+  std::string output = test::expand("%Schedule\n%C|%A|%C\n%\\\n%Song\n(%T)\n%\\\n", report, &err);
+  // The second loop reads on after the record with the empty title.
+  EXPECT_EQ(output, "(One)|Me|(Two)");
+  EXPECT_EQ(err, "One\n\nTwo\n");
+}
+
+TEST(SongRecords, ASecondSongLoopFindsTheReportExhausted) {
+  std::string err;
+  EXPECT_EQ(test::expand("%Schedule\n%C|%C\n%\\\n%Song\n(%T)\n%\\\n", record("One", "x\na\n"), &err), "(One)|");
+  EXPECT_EQ(err, "One\n");
+}
+
+TEST(SongRecords, ACutOffReportKeepsWhatWasRead) {
+  const std::string cut = "Warning: the report ends inside a song record.\n";
+  const std::string full = record("Two", "x\nb\n", "A\nc\nN\n");
+  const std::string first = record("One", "x\na\n", "A\nc\nN\n");
+  const std::string one = "<Easter|One|A|c|LBL|N|[a]>";
+  struct Cut {
+    size_t keep;  // bytes of the second record left in the report
+    std::string output;
+    std::string err;
+  };
+  const std::vector<Cut> cuts = {
+      {0, one + "(after: Easter|One)", ""},
+      {8, one + "(after: |)", "Warning: this doesn't look like Schedule output.\n"
+                              "Warning: this output looks damaged.\n\n" + cut},
+      {31, one + "(after: Easter|)", "\n" + cut},
+      {35, one + "(after: Easter|Two)", "Two\n" + cut},
+      {37, one + "<Easter|Two|||LBL||>(after: Easter|Two)", "Two\n" + cut},
+      {39, one + "<Easter|Two|||LBL||[b]>(after: Easter|Two)", "Two\n" + cut},
+      {40, one + "<Easter|Two|||LBL||[b]>(after: Easter|Two)", "Two\n" + cut},
+      {46, one + "<Easter|Two|||LBL||[b]>(after: Easter|Two)", "Two\n"},
+      {48, one + "<Easter|Two|A||LBL||[b]>(after: Easter|Two)", "Two\n"},
+      {50, one + "<Easter|Two|A|c|LBL||[b]>(after: Easter|Two)", "Two\n"},
+      {51, one + "<Easter|Two|A|c|LBL|N|[b]>(after: Easter|Two)", "Two\n"},
+      {full.size(), one + "<Easter|Two|A|c|LBL|N|[b]>(after: Easter|Two)", "Two\n"},
+  };
+  ASSERT_EQ(full.substr(0, 35), "Schedule Detail\nfor Easter.sch\nTwo\n");
+  ASSERT_EQ(full.substr(35, 11), "x\nb\n      \n");
+  for (const Cut& c : cuts) {
+    std::string err;
+    EXPECT_EQ(test::expand(templates, first + full.substr(0, c.keep), &err), c.output) << c.keep;
+    EXPECT_EQ(err, "One\n" + c.err) << c.keep;
+  }
+}
+
+TEST(SongRecords, TitlesReachTheConsoleAsUtf8OnPosix) {
+  EXPECT_EQ(lyricrtf::console_text("Caf\xE9 \x92" "A", true), "Caf\xC3\xA9 \xE2\x80\x99" "A");
+  EXPECT_EQ(lyricrtf::console_text("\x80\xFE", true), "\xC2\x80\xC3\xBE");
+  EXPECT_EQ(lyricrtf::console_text("Caf\xE9 \x92", false), "Caf\xE9 \x92");
+
+  std::string err;
+  std::string output = test::expand("%Schedule\n%C%T\n%\\\n", record("Caf\xC3\xA9 \xE2\x80\x99s", "x\nl\n"), &err);
+  EXPECT_EQ(output, "Caf\xE9 \x92s");  // the slot keeps the 8-bit codes
+  EXPECT_EQ(err, "Caf\xC3\xA9 \xE2\x80\x99s\n");
+}
+
+TEST(SongRecords, ATitleThatNamesItselfIsLeftOut) {
+  std::string err;
+  std::string title;
+  for (int i = 0; i < 10000; ++i) title += "%T";
+  std::string output = test::expand("%Schedule\n%C\n%\\\n%Song\n<%T>\n%\\\n", record(title, "x\nl\n"), &err);
+  EXPECT_EQ(output, "<>");
+  EXPECT_EQ(err, title + "\nWarning: %T refers back to itself and is left out.\n");
+}
+
+}  // namespace
