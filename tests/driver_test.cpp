@@ -175,7 +175,7 @@ TEST_F(Driver, ConvertsAndDerivesTheNames) {
 TEST_F(Driver, TakesTheTemplateFileFromTheCurrentFolderForABareProgramName) {
   test::write_file(path("lyricrtf7.dat"), simple_template);
   test::write_file(path("a.txt"), test::bom);
-  test::Run run = test::run_main("lyricrtf", {"-o", "out.rtf", "a.txt"});
+  test::Run run = test::run_main("lyricrtf-not-on-any-path", {"-o", "out.rtf", "a.txt"});
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(test::read_file(path("out.rtf")), "[a]");
 }
@@ -276,6 +276,39 @@ TEST_F(Driver, RunsAgainFromACleanState) {
   ASSERT_EQ(test::run_main("lyricrtf", {"-c", "one.dat", "-o", "1.rtf", "a.txt"}).code, 0);
   ASSERT_EQ(test::run_main("lyricrtf", {"-c", "two.dat", "-o", "2.rtf", "a.txt"}).code, 0);
   EXPECT_EQ(test::read_file(path("2.rtf")), "[\\line\n|]");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ProgramSearch, FindsABareNameInPathLikeTheShell) {
+  test::TempDir dir;
+  ASSERT_EQ(mkdir(dir.path("bin").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(dir.path("plain").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(dir.path("holder").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(dir.path("holder/lyricrtf").c_str(), 0700), 0);
+  test::write_file(dir.path("bin/lyricrtf"), "#!/bin/sh\n");
+  ASSERT_EQ(chmod(dir.path("bin/lyricrtf").c_str(), 0755), 0);
+  test::write_file(dir.path("plain/lyricrtf"), "not executable");
+  const std::string bin = dir.path("bin"), plain = dir.path("plain"), holder = dir.path("holder");
+  struct Case {
+    std::string program;
+    std::string path;
+    std::string found;
+  };
+  const std::vector<Case> cases = {
+      {"lyricrtf", bin, bin + "/lyricrtf"},
+      {"lyricrtf", "/nonexistent:" + plain + ":" + holder + ":" + bin, bin + "/lyricrtf"},
+      {"lyricrtf", plain + ":" + holder, "lyricrtf"},
+      {"lyricrtf", "", "lyricrtf"},
+      {"./lyricrtf", bin, "./lyricrtf"},
+      {"other/lyricrtf", bin, "other/lyricrtf"},
+      {"", bin, ""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(lyricrtf::locate_program(c.program, c.path.c_str()), c.found) << c.program << " in " << c.path;
+  EXPECT_EQ(lyricrtf::locate_program("lyricrtf", nullptr), "lyricrtf");
 }
 
 }  // namespace

@@ -1,8 +1,15 @@
 #include "driver/driver.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <new>
+#include <string_view>
 
 #include "report/reader.h"
 #include "template/expander.h"
@@ -68,6 +75,7 @@ int run(int argc, char** argv, const Platform& platform) {
   }
   if (config.empty()) {
     std::string program = argv[0] ? argv[0] : "";
+    if (platform.search_path) program = locate_program(program, std::getenv("PATH"));
     if (program.size() > max_program_path) {
       fatal("Fatal: Program path too long, move it closer to the root of the disk\n");
       return exit_fatal;
@@ -183,6 +191,28 @@ std::string makepath(const std::string& dir, const std::string& name, const std:
   path.push_back('.');
   path += ext;
   return path;
+}
+
+std::string locate_program(const std::string& program, const char* search_path) {
+#ifdef _WIN32
+  (void)search_path;
+  return program;
+#else
+  if (program.empty() || program.find('/') != std::string::npos || !search_path) return program;
+  std::string_view rest = search_path;
+  for (;;) {
+    size_t colon = rest.find(':');
+    std::string dir(rest.substr(0, colon));
+    // An empty entry stands for the current directory.
+    std::string candidate = dir.empty() ? program : dir + "/" + program;
+    struct stat info;
+    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+    if (colon == std::string_view::npos) return program;
+    rest.remove_prefix(colon + 1);
+  }
+#endif
 }
 
 int _main(int argc, char** argv, const Platform& platform) {

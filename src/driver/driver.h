@@ -10,10 +10,11 @@ namespace lyricrtf {
 struct Platform {
   char separator;      // the one directory separator of a path
   bool slash_options;  // '/' introduces an option as '-' does
+  bool search_path;    // a bare program name was found through PATH
 };
 
-constexpr Platform posix = {'/', false};
-constexpr Platform windows = {'\\', true};
+constexpr Platform posix = {'/', false, true};
+constexpr Platform windows = {'\\', true, false};
 #ifdef _WIN32
 constexpr Platform native = windows;
 #else
@@ -49,6 +50,12 @@ void splitpath(const std::string& path, std::string& dir, std::string& name, std
 // Joins a directory, a name and an extension; the '.' is always written.
 std::string makepath(const std::string& dir, const std::string& name, const std::string& ext,
                      char separator = native.separator);
+
+// The path of a program started by a bare name, found in the directories
+// of `search_path` (a PATH value) the way a POSIX shell finds it: the first
+// executable file of that name. Returns `program` itself when it names a
+// directory, or when no such file is found.
+std::string locate_program(const std::string& program, const char* search_path);
 
 // One conversion run; returns the exit code.
 int _main(int argc, char** argv, const Platform& platform = native);
