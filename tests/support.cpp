@@ -111,6 +111,8 @@ Run run_main(const std::string& program, const std::vector<std::string>& args) {
 
 std::string binary() { return LYRICRTF_BINARY; }
 
+std::string sample() { return LYRICRTF_SAMPLE; }
+
 std::string data(std::string_view name) { return std::string(LYRICRTF_TEST_DATA) + "/" + std::string(name); }
 
 }  // namespace test

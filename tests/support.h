@@ -53,6 +53,7 @@ Run run_program(const std::vector<std::string>& args, const std::string& cwd,
 Run run_main(const std::string& program, const std::vector<std::string>& args);
 
 std::string binary();
+std::string sample();  // the sample schedule in examples/
 std::string data(std::string_view name);
 
 }  // namespace test

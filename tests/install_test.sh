@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and runs the installed program
+# through PATH from another directory: it must find its default template
+# file beside itself and write the same document as the build tree's.
+# Usage: install_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+for file in bin/lyricrtf bin/lyricrtf7.dat share/man/man1/lyricrtf.1; do
+  [ -f "$work/prefix/$file" ] || { echo "not installed: $file"; exit 1; }
+done
+
+mkdir "$work/elsewhere"
+cp "$source/examples/sunday.txt" "$work/elsewhere/"
+cd "$work/elsewhere"
+PATH="$work/prefix/bin:$PATH" lyricrtf sunday.txt 2>"$work/installed.err"
+"$build/lyricrtf" -o "$work/built.rtf" sunday.txt 2>"$work/built.err"
+cmp sunday.rtf "$work/built.rtf"
+cmp "$work/installed.err" "$work/built.err"
+grep -q 'Amazing Grace' sunday.rtf
+echo "installed program converts through PATH"
