@@ -1,6 +1,10 @@
 #include "driver/driver.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -35,6 +39,31 @@ struct Closer {
   void operator()(FILE* f) const { std::fclose(f); }
 };
 using File = std::unique_ptr<FILE, Closer>;
+
+// Progress lines and warnings reach a terminal line by line. Written to a
+// file or a pipe, they go in large writes during a run: a report of many
+// thousand songs would otherwise cost a system call per title.
+class MessageBuffer {
+ public:
+  MessageBuffer() : buffered_(!isatty(fileno(stderr))) {
+    if (!buffered_) return;
+    std::fflush(stderr);
+    std::setvbuf(stderr, buffer_, _IOFBF, sizeof buffer_);
+  }
+  ~MessageBuffer() {
+    if (!buffered_) return;
+    std::fflush(stderr);
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
+  }
+  MessageBuffer(const MessageBuffer&) = delete;
+  MessageBuffer& operator=(const MessageBuffer&) = delete;
+
+ private:
+  bool buffered_;
+  static char buffer_[64 * 1024];
+};
+
+char MessageBuffer::buffer_[64 * 1024];
 
 bool is_option(const char* arg, const Platform& platform) {
   return arg[0] == '-' || (platform.slash_options && arg[0] == '/');
@@ -216,6 +245,7 @@ std::string locate_program(const std::string& program, const char* search_path) 
 }
 
 int _main(int argc, char** argv, const Platform& platform) {
+  MessageBuffer messages;
   try {
     return run(argc, argv, platform);
   } catch (const std::bad_alloc&) {

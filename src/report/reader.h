@@ -34,8 +34,34 @@ inline int next_byte(Report& in) {
   return in.block[in.pos++];
 }
 
+// The character that a code point above 254 stands for.
+int map_code_point(int value);
+
 // The next character of the report as an 8-bit code (0 to 254), or EOF.
-int ugetc(Report& in);
+// Inline: the line reader calls it for every character that is not plain
+// ASCII.
+inline int ugetc(Report& in) {
+  int c = next_byte(in);
+  if (c == '\r') c = next_byte(in);
+  if (c < 0xC0) return c;  // the end of file included
+  // The bytes after a lead byte are taken as they come; an end of file
+  // among them adds its low six bits, all ones.
+  int value;
+  if (c < 0xE0) {
+    value = (c & 0x1F) << 6;
+    value |= next_byte(in) & 0x3F;
+  } else if (c < 0xF0) {
+    value = (c & 0x0F) << 12;
+    value |= (next_byte(in) & 0x3F) << 6;
+    value |= next_byte(in) & 0x3F;
+  } else {
+    value = (c & 0x07) << 18;
+    value |= (next_byte(in) & 0x3F) << 12;
+    value |= (next_byte(in) & 0x3F) << 6;
+    value |= next_byte(in) & 0x3F;
+  }
+  return value <= 254 ? value : map_code_point(value);
+}
 
 // Reads the next line into `line`, after dropping up to five spaces of
 // margin. A line ends at a line feed, a form feed, a line separator
@@ -44,5 +70,9 @@ int ugetc(Report& in);
 // Returns false, with `line` empty, when the line begins at the end of
 // the file: that tells the end of the report from an empty line.
 bool get_line(Report& in, std::string& line);
+
+// As get_line, but appends the line's text to `text`, which keeps what it
+// held.
+bool append_line(Report& in, std::string& text);
 
 }  // namespace lyricrtf

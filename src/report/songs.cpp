@@ -33,6 +33,19 @@ std::string_view schedule_name(std::string_view for_line) {
 
 void warn(const char* message) { std::fputs(message, stderr); }
 
+// The title on the error stream, with its line end.
+void write_title(const std::string& title) {
+  bool plain = true;
+  for (char c : title) plain = plain && static_cast<unsigned char>(c) < 0x80;
+  if (plain || !utf8_console) {
+    std::fwrite(title.data(), 1, title.size(), stderr);
+  } else {
+    std::string shown = console_text(title, true);
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
+  }
+  std::fputc('\n', stderr);
+}
+
 }  // namespace
 
 void clear_song() {
@@ -41,8 +54,8 @@ void clear_song() {
 }
 
 std::string console_text(std::string_view text, bool utf8) {
-  if (!utf8) return std::string(text);
   std::string shown;
+  if (!utf8) return shown.assign(text);
   shown.reserve(text.size() * 2);
   for (char ch : text) {
     auto c = static_cast<unsigned char>(ch);
@@ -70,7 +83,7 @@ bool get_song(Report& in) {
   get_line(in, line);
   store_escape(title_slot, line);
   const std::string& title = *escape[title_slot];
-  std::fprintf(stderr, "%s\n", console_text(title, utf8_console).c_str());
+  write_title(title);
 
   // Slide shows in the schedule carry no lyrics of their own.
   bool passed_over = ends_with(title, ".ppt") || ends_with(title, ".pptx");
@@ -79,16 +92,21 @@ bool get_song(Report& in) {
   bool more = get_line(in, line);
   if (line == title) passed_over = true;
 
-  // The lyrics run to the end marker. A line that begins at the end of the
+  // The lyrics run to the end marker; the lines after the first are read
+  // straight into the song buffer. A line that begins at the end of the
   // file is never a lyrics line, so a cut-off record ends there.
-  while (line != end_of_lyrics) {
-    if (!more) {
-      warn("Warning: the report ends inside a song record.\n");
-      break;
+  if (line != end_of_lyrics) {
+    if (more) songbuf.append(line);
+    while (more) {
+      songbuf.push_back('\n');
+      size_t start = songbuf.size();
+      more = append_line(in, songbuf);
+      if (std::string_view(songbuf).substr(start) == end_of_lyrics) {
+        songbuf.resize(start);
+        break;
+      }
     }
-    songbuf.append(line);
-    songbuf.push_back('\n');
-    more = get_line(in, line);
+    if (!more) warn("Warning: the report ends inside a song record.\n");
   }
   if (!songbuf.empty()) songbuf.pop_back();
 

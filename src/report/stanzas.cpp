@@ -10,8 +10,9 @@ namespace lyricrtf {
 
 namespace {
 
-// The stanza being assembled; reused across stanzas.
-std::string text;
+static_assert(tags[0][0] == 'V' && tags[1][0] == 'C' && tags[2][0] == 'B' && tags[3][0] == 'I' &&
+                  tags[4][0] == 'E' && tags[5][0] == 'S' && tags[6][0] == 'T',
+              "is_tag picks the tag by its first letter");
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -28,15 +29,27 @@ size_t next_line(size_t end) { return end < songbuf.size() ? end + 1 : end; }
 
 int is_tag(size_t pos) {
   std::string_view rest = std::string_view(songbuf).substr(pos);
-  for (size_t p = 0; p < tags.size(); ++p) {
-    std::string_view name = tags[p];
-    if (rest.size() <= name.size() || !same_name(rest.substr(0, name.size()), name)) continue;
-    char after = rest[name.size()];
-    if (after == '\n') return static_cast<int>(p) + 1;
-    if (after == ' ' && rest.size() > name.size() + 1) {
-      char next = rest[name.size() + 1];
-      if (is_digit(next) || next == '(') return static_cast<int>(p) + 1;
-    }
+  if (rest.empty()) return 0;
+  // The tag names begin with seven different letters, so the first letter
+  // tells which name to compare.
+  int tag;
+  switch (rest[0] | 0x20) {
+    case 'v': tag = 1; break;
+    case 'c': tag = 2; break;
+    case 'b': tag = 3; break;
+    case 'i': tag = 4; break;
+    case 'e': tag = 5; break;
+    case 's': tag = 6; break;
+    case 't': tag = 7; break;
+    default: return 0;
+  }
+  std::string_view name = tags[tag - 1];
+  if (rest.size() <= name.size() || !same_name(rest.substr(0, name.size()), name)) return 0;
+  char after = rest[name.size()];
+  if (after == '\n') return tag;
+  if (after == ' ' && rest.size() > name.size() + 1) {
+    char next = rest[name.size() + 1];
+    if (is_digit(next) || next == '(') return tag;
   }
   return 0;
 }
@@ -62,6 +75,7 @@ bool get_stanza() {
   // Collect lines up to the next tag line; an empty line that ends the
   // lyrics after a line feed is collected like any other.
   const std::string& separator = *escape[separator_slot];
+  std::string& text = writable_escape(stanza_text_slot);
   text.clear();
   bool collected = false;
   while (!is_tag(sbp)) {
@@ -76,7 +90,6 @@ bool get_stanza() {
     sbp = end + 1;
   }
   if (collected) text.resize(text.size() - separator.size());
-  store_escape(stanza_text_slot, text);
   return true;
 }
 

@@ -27,6 +27,27 @@ struct Frame {
 std::vector<Frame> frames;
 std::array<bool, slot_count> warned{};  // "refers back" already said
 
+// The output collects in a buffer of our own and goes to the stream in
+// large writes: templates write many short runs.
+constexpr size_t output_buffer_size = 64 * 1024;
+std::string pending;
+
+void flush(FILE* out) {
+  if (!pending.empty()) std::fwrite(pending.data(), 1, pending.size(), out);
+  pending.clear();
+}
+
+void emit(FILE* out, const char* bytes, size_t count) {
+  if (pending.size() + count > output_buffer_size) {
+    flush(out);
+    if (count >= output_buffer_size) {
+      std::fwrite(bytes, 1, count, out);
+      return;
+    }
+  }
+  pending.append(bytes, count);
+}
+
 bool refers_back(int slot) {
   if (frames.size() >= static_cast<size_t>(max_nesting)) return true;
   const std::string* text = escape[slot].get();
@@ -81,13 +102,13 @@ void put_text(FILE* out, std::string_view text, Report& in) {
   while (i < text.size()) {
     size_t percent = text.find('%', i);
     if (percent == std::string_view::npos) percent = text.size();
-    if (percent > i) std::fwrite(text.data() + i, 1, percent - i, out);
+    if (percent > i) emit(out, text.data() + i, percent - i);
     // A lone '%' at the end of the text writes nothing.
     if (percent + 1 >= text.size()) return;
     char d = text[percent + 1];
     i = percent + 2;
     if (d == '%')
-      std::putc('%', out);
+      emit(out, "%", 1);
     else if (d == 'C' && !inschd)
       song_loop(out, in);
     else if (d == 's' && !insong)
@@ -104,7 +125,10 @@ void put_schedule(FILE* out, Report& in) {
   frames.clear();
   warned.fill(false);
   clear_song();
+  pending.clear();
+  pending.reserve(output_buffer_size);
   expand_slot(out, schedule_slot, in);
+  flush(out);
 }
 
 }  // namespace lyricrtf

@@ -22,7 +22,8 @@ constexpr int max_nesting = 1000;
 void put_schedule(FILE* out, Report& in);
 
 // Writes the expansion of `text` to `out`. The text must hold no zero byte
-// (slot texts never do) and must outlive the call.
+// (slot texts never do) and must outlive the call. What it writes may wait
+// in the expander's buffer until put_schedule returns.
 void put_text(FILE* out, std::string_view text, Report& in);
 
 }  // namespace lyricrtf

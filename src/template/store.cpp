@@ -29,14 +29,21 @@ int tag_number(std::string_view word) {
 }
 
 void init() {
-  static const Text empty = std::make_shared<const std::string>();
+  static const Text empty = std::make_shared<std::string>();
   escape.fill(empty);
   store_escape(separator_slot, default_separator);
 }
 
 void store_escape(int slot, std::string_view text) {
   text = text.substr(0, std::min(text.size(), text.find('\0')));
-  escape[slot] = std::make_shared<const std::string>(text);
+  writable_escape(slot).assign(text);
+}
+
+std::string& writable_escape(int slot) {
+  // Reusing the buffer saves an allocation per slot and record: the song
+  // and stanza slots change for every record of the report.
+  if (escape[slot].use_count() != 1) escape[slot] = std::make_shared<std::string>();
+  return *escape[slot];
 }
 
 int resolve_name(std::string_view name) {

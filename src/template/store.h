@@ -2,9 +2,9 @@
 //
 // Every text that reaches the output passes through one table of 75 slots.
 // A slot is named by one character: its index is the character's code minus
-// '0', so slot 'A' is 17 and slot 'z' is 74. A slot holds a shared,
-// immutable text; replacing a slot never disturbs an expansion that is still
-// walking the text it held before.
+// '0', so slot 'A' is 17 and slot 'z' is 74. A slot holds a shared text; an
+// expansion that walks a slot's text holds its own reference to it, so
+// replacing the slot never disturbs the walk.
 #pragma once
 
 #include <array>
@@ -15,7 +15,8 @@
 
 namespace lyricrtf {
 
-using Text = std::shared_ptr<const std::string>;
+// Slot texts are changed only through store_escape.
+using Text = std::shared_ptr<std::string>;
 
 constexpr int slot_count = 75;
 
@@ -53,8 +54,14 @@ int tag_number(std::string_view word);
 void init();
 
 // Replaces a slot's text with a copy of `text`, cut at its first zero byte
-// (slot texts are zero-terminated in the template language).
+// (slot texts are zero-terminated in the template language). The slot's
+// buffer is reused when nothing else holds its text.
 void store_escape(int slot, std::string_view text);
+
+// A slot's text to rewrite in place, for a caller that builds a long text
+// piece by piece; a fresh one when an expansion still holds the old text.
+// What the caller writes must hold no zero byte.
+std::string& writable_escape(int slot);
 
 // The slot a definition name selects, or -1 when the name selects none.
 int resolve_name(std::string_view name);
