@@ -71,6 +71,19 @@ TEST(SelfReference, IsLeftOutWithOneWarningAndTheRestWritten) {
   }
 }
 
+TEST(RewrittenTexts, AreWalkedAsTheyWereWhenTheirExpansionBegan) {
+  const std::string records =
+      "Schedule Detail\nfor E.sch\nOne\nVerse 1\na\nVerse 2\nb\n      \nA\nc\nN\n"
+      "Schedule Detail\nfor E.sch\nTwo\nx\ny\n      \nA\nc\nN\n";
+  // The title slot holds a song loop that replaces the title.
+  EXPECT_EQ(test::expand(with_schedule("%T|%T", "%T\n<%C>\n%\\\n%Song\n[%T]\n%\\\n"), records),
+            "<[One][Two]>|Two");
+  // The stanza text holds a stanza loop that replaces the stanza text.
+  EXPECT_EQ(test::expand(with_schedule("%C", "%Song\n%z\n%\\\n%z\n(%s)\n%\\\n%Stanza\n[%z]\n%\\\n"),
+                         records),
+            "([a][b])b");
+}
+
 TEST(SelfReference, WarnsAgainInTheNextRun) {
   for (int run = 0; run < 2; ++run) {
     std::string err;

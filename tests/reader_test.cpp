@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -146,6 +147,45 @@ TEST(LineReader, FastAndSlowPathsAgreeOnEveryByteValue) {
       ASSERT_FALSE(got.empty()) << b << " at " << at;
       EXPECT_EQ(got[0], expected) << b << " at " << at;
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Lines read in bulk where they need no care, else one by one, against
+// lines read one by one only: both must give the same lines.
+TEST(LineReader, BulkLinesMatchLineByLine) {
+  const std::vector<std::string> pieces = {"word ", "Line", "\n", "\n", " ", "      ", "\f", std::string(1, '\0'),
+                                           "\xC3\xA9", "\r\n", std::string(70, 'x'), "\xE2\x80\xA8"};
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t bound) {
+    seed = seed * 1103515245 + 12345;
+    return (seed >> 8) % bound;
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes;
+    size_t length = 50 + next(400000);
+    while (bytes.size() < length) bytes += pieces[next(static_cast<uint32_t>(pieces.size()))];
+
+    FILE* f1 = test::input_stream(bytes);
+    lyricrtf::Report bulk(f1);
+    std::string by_bulk;
+    for (;;) {
+      lyricrtf::append_plain_lines(bulk, by_bulk);
+      if (!lyricrtf::append_line(bulk, by_bulk)) break;
+      by_bulk.push_back('\n');
+    }
+    std::fclose(f1);
+
+    FILE* f2 = test::input_stream(bytes);
+    lyricrtf::Report single(f2);
+    std::string by_line, line;
+    while (lyricrtf::get_line(single, line)) by_line += line + "\n";
+    std::fclose(f2);
+
+    ASSERT_EQ(by_bulk, by_line) << "round " << round;
   }
 }
 

@@ -1,6 +1,6 @@
 #include "report/reader.h"
 
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -18,57 +18,91 @@ constexpr size_t block_size = 64 * 1024;
 
 constexpr int margin = 5;  // spaces of left margin dropped from each line
 
-// Bytes that get_line copies straight from the block: everything that is
-// one character by itself and neither ends a line nor is dropped. That is
-// every byte below 0xC0 (stray continuation bytes 0x80 to 0xBF stand for
-// themselves) except the zero, the line feed, the form feed and the
-// carriage return.
-constexpr std::array<bool, 256> make_plain() {
-  std::array<bool, 256> plain{};
-  for (int b = 0; b < 0xC0; ++b) plain[b] = true;
-  plain[0] = plain['\n'] = plain['\f'] = plain['\r'] = false;
-  return plain;
-}
-constexpr std::array<bool, 256> plain = make_plain();
-
-constexpr uint64_t ones = 0x0101010101010101ULL;
-constexpr uint64_t highs = 0x8080808080808080ULL;
-
-constexpr uint64_t has_zero_byte(uint64_t w) { return (w - ones) & ~w & highs; }
-
-// Whether one of the eight bytes in `w` is not plain.
-constexpr bool has_special(uint64_t w) {
-  uint64_t lead = w & (w << 1) & highs;  // both top bits set: 0xC0 and above
-  return lead | has_zero_byte(w) | has_zero_byte(w ^ (ones * '\n')) |
-         has_zero_byte(w ^ (ones * '\f')) | has_zero_byte(w ^ (ones * '\r'));
+// Length of the leading run of p[0..n) that needs no decoding: no carriage
+// return and no lead byte (0xC0 and above). Stray continuation bytes 0x80
+// to 0xBF stand for themselves.
+size_t plain_bytes(const unsigned char* p, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i carriage_return = _mm_set1_epi8('\r');
+  const __m128i lead = _mm_set1_epi8(static_cast<char>(0xC0));
+  for (; i + 16 <= n; i += 16) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    __m128i leads = _mm_cmpeq_epi8(_mm_max_epu8(x, lead), x);
+    int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, carriage_return), leads));
+    if (mask) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+  }
+#endif
+  while (i < n && p[i] != '\r' && p[i] < 0xC0) ++i;
+  return i;
 }
 
-// Length of the run of plain bytes at the start of p[0..n). Looks at 16
-// bytes at a time where the processor allows, else at 8.
-size_t plain_run(const unsigned char* p, size_t n) {
+// Length of the leading run of decoded characters p[0..n) that neither end
+// a line (line feed, form feed) nor cut its text (zero).
+size_t line_run(const unsigned char* p, size_t n) {
   size_t i = 0;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   const __m128i line_feed = _mm_set1_epi8('\n');
   const __m128i form_feed = _mm_set1_epi8('\f');
-  const __m128i carriage_return = _mm_set1_epi8('\r');
-  const __m128i lead = _mm_set1_epi8(static_cast<char>(0xC0));
   for (; i + 16 <= n; i += 16) {
     __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    __m128i ends = _mm_or_si128(_mm_cmpeq_epi8(x, line_feed), _mm_cmpeq_epi8(x, form_feed));
-    __m128i drops = _mm_or_si128(_mm_cmpeq_epi8(x, carriage_return), _mm_cmpeq_epi8(x, zero));
-    __m128i leads = _mm_cmpeq_epi8(_mm_max_epu8(x, lead), x);  // 0xC0 and above
-    int mask = _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(ends, drops), leads));
+    __m128i stops = _mm_or_si128(_mm_cmpeq_epi8(x, line_feed), _mm_cmpeq_epi8(x, form_feed));
+    int mask = _mm_movemask_epi8(_mm_or_si128(stops, _mm_cmpeq_epi8(x, zero)));
     if (mask) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
   }
 #endif
-  for (; i + 8 <= n; i += 8) {
-    uint64_t w;
-    std::memcpy(&w, p + i, 8);
-    if (has_special(w)) break;
-  }
-  while (i < n && plain[p[i]]) ++i;
+  while (i < n && p[i] != '\n' && p[i] != '\f' && p[i] != 0) ++i;
   return i;
+}
+
+// Bytes a character takes that begins with the lead byte `b` (0xC0 and up).
+size_t sequence_length(unsigned b) { return b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4; }
+
+// Decodes in place the bytes block[0..n) into characters at block[0..);
+// returns how many characters, and in `used` how many bytes they took. A
+// character that the block cuts off is left undecoded unless `at_eof`, where
+// each missing byte adds its low six bits, all ones.
+size_t decode(unsigned char* block, size_t n, bool at_eof, size_t& used) {
+  size_t r = 0, w = 0;
+  for (;;) {
+    size_t run = plain_bytes(block + r, n - r);
+    if (w != r) std::memmove(block + w, block + r, run);
+    r += run;
+    w += run;
+    if (r == n) break;
+
+    size_t start = r;
+    unsigned b = block[r];
+    if (b == '\r') {
+      // The byte after a carriage return begins the character, whatever it
+      // is; a second carriage return is a character of its own.
+      if (r + 1 == n) {
+        if (at_eof) r = n;  // the end of file follows: nothing more
+        break;
+      }
+      b = block[++r];
+      if (b < 0xC0) {
+        block[w++] = static_cast<unsigned char>(b);
+        ++r;
+        continue;
+      }
+    }
+    size_t length = sequence_length(b);
+    if (r + length > n && !at_eof) {
+      r = start;  // decoded with the next block
+      break;
+    }
+    int value = static_cast<int>(b) & (length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07);
+    for (size_t k = 1; k < length; ++k) {
+      int next = r + k < n ? block[r + k] : 0x3F;
+      value = (value << 6) | (next & 0x3F);
+    }
+    r = std::min(r + length, n);
+    block[w++] = static_cast<unsigned char>(map_code_point(value));
+  }
+  used = r;
+  return w;
 }
 
 }  // namespace
@@ -87,14 +121,21 @@ int map_code_point(int value) {
 Report::Report(FILE* f) : file(f), block(new unsigned char[block_size]) {}
 
 bool refill(Report& in) {
-  in.pos = 0;
-  in.end = std::fread(in.block.get(), 1, block_size, in.file);
+  // The bytes of a character that the last block cut off lead this one.
+  size_t kept = in.carry - in.end;
+  std::memmove(in.block.get(), in.block.get() + in.end, kept);
+  in.pos = in.end = in.carry = 0;
+  size_t n = kept;
+  if (!in.at_eof) {
+    n += std::fread(in.block.get() + kept, 1, block_size - kept, in.file);
+    if (n < block_size) in.at_eof = true;
+  }
+  size_t used = 0;
+  in.end = decode(in.block.get(), n, in.at_eof, used);
+  // Undecoded bytes move up behind the characters, to lead the next block.
+  std::memmove(in.block.get() + in.end, in.block.get() + used, n - used);
+  in.carry = in.end + (n - used);
   return in.end > 0;
-}
-
-bool get_line(Report& in, std::string& line) {
-  line.clear();
-  return append_line(in, line);
 }
 
 bool append_line(Report& in, std::string& line) {
@@ -103,38 +144,68 @@ bool append_line(Report& in, std::string& line) {
   if (c == EOF) return false;
   bool cut = false;  // a zero character ended the text; consume the rest
   for (;;) {
-    if (c == EOF || c == '\n' || c == '\f') return true;
+    if (c == '\n' || c == '\f') return true;
     if (c == 0) cut = true;
     if (!cut) line.push_back(static_cast<char>(c));
-
-    // The common characters straight from the block: runs of plain bytes,
-    // and characters of two or three bytes that lie wholly in the block.
-    // Anything else goes through ugetc.
-    for (;;) {
-      const unsigned char* p = in.block.get() + in.pos;
-      size_t run = plain_run(p, in.end - in.pos);
-      if (!cut) line.append(reinterpret_cast<const char*>(p), run);
-      in.pos += run;
-      p += run;
-      size_t left = in.end - in.pos;
-      if (left >= 2 && p[0] >= 0xC2 && p[0] < 0xE0) {
-        // U+0080 to U+07FF: never a line end or a zero.
-        int value = ((p[0] & 0x1F) << 6) | (p[1] & 0x3F);
-        in.pos += 2;
-        if (!cut) line.push_back(static_cast<char>(value <= 254 ? value : '#'));
-      } else if (left >= 3 && p[0] >= 0xE0 && p[0] < 0xF0) {
-        int value = ((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
-        in.pos += 3;
-        value = map_code_point(value);
-        if (value == '\n' || value == '\f') return true;
-        if (value == 0) cut = true;
-        if (!cut) line.push_back(static_cast<char>(value));
-      } else {
-        break;
-      }
-    }
+    size_t run = line_run(in.block.get() + in.pos, in.end - in.pos);
+    if (!cut) line.append(reinterpret_cast<const char*>(in.block.get() + in.pos), run);
+    in.pos += run;
     c = ugetc(in);
+    if (c == EOF) return true;
   }
+}
+
+void append_plain_lines(Report& in, std::string& text) {
+  const unsigned char* p = in.block.get() + in.pos;
+  size_t n = in.end - in.pos;
+  size_t start = 0;  // the start of a line; all before it goes in
+#if defined(__SSE2__)
+  // Most 64-byte stretches hold only plain lines: no line in them begins
+  // with a space and no character is a form feed or a zero. Such a stretch
+  // goes in as a whole, without finding its lines one by one.
+  const __m128i line_feed = _mm_set1_epi8('\n');
+  const __m128i space = _mm_set1_epi8(' ');
+  const __m128i form_feed = _mm_set1_epi8('\f');
+  const __m128i zero = _mm_setzero_si128();
+  uint64_t after_line_feed = 1;  // the stretch begins a line
+  for (size_t c = 0; c + 64 <= n; c += 64) {
+    uint64_t feeds = 0, spaces = 0, stops = 0;
+    for (int k = 0; k < 4; ++k) {
+      __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + c + 16 * k));
+      auto bits = [&](__m128i m) {
+        return static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m))) << (16 * k);
+      };
+      feeds |= bits(_mm_cmpeq_epi8(x, line_feed));
+      spaces |= bits(_mm_cmpeq_epi8(x, space));
+      stops |= bits(_mm_or_si128(_mm_cmpeq_epi8(x, form_feed), _mm_cmpeq_epi8(x, zero)));
+    }
+    uint64_t starts = (feeds << 1) | after_line_feed;
+    uint64_t bad = (starts & spaces) | stops;
+    if (bad) {
+      // Stop at the start of the line that needs care.
+      int first = __builtin_ctzll(bad);
+      uint64_t earlier = starts & ((2ULL << first) - 1);
+      if (earlier) start = c + 63 - static_cast<size_t>(__builtin_clzll(earlier));
+      break;
+    }
+    if (feeds) start = c + 64 - static_cast<size_t>(__builtin_clzll(feeds));
+    after_line_feed = feeds >> 63;
+  }
+#endif
+  // The rest line by line, up to the first line that needs care.
+  size_t i = start;
+  while (i < n && p[i] != ' ') {
+    size_t stop = i + line_run(p + i, n - i);
+    if (stop == n || p[stop] != '\n') break;
+    i = stop + 1;
+  }
+  text.append(reinterpret_cast<const char*>(p), i);
+  in.pos += i;
+}
+
+bool get_line(Report& in, std::string& line) {
+  line.clear();
+  return append_line(in, line);
 }
 
 }  // namespace lyricrtf

@@ -99,6 +99,7 @@ bool get_song(Report& in) {
     if (more) songbuf.append(line);
     while (more) {
       songbuf.push_back('\n');
+      append_plain_lines(in, songbuf);
       size_t start = songbuf.size();
       more = append_line(in, songbuf);
       if (std::string_view(songbuf).substr(start) == end_of_lyrics) {

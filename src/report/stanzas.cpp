@@ -1,5 +1,7 @@
 #include "report/stanzas.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -9,10 +11,6 @@
 namespace lyricrtf {
 
 namespace {
-
-static_assert(tags[0][0] == 'V' && tags[1][0] == 'C' && tags[2][0] == 'B' && tags[3][0] == 'I' &&
-                  tags[4][0] == 'E' && tags[5][0] == 'S' && tags[6][0] == 'T',
-              "is_tag picks the tag by its first letter");
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -25,24 +23,45 @@ size_t line_end(size_t pos) {
 // Position of the line after the one that ends at `end`, or the lyrics' end.
 size_t next_line(size_t end) { return end < songbuf.size() ? end + 1 : end; }
 
+// Start of the first tag line at or after the line start `pos`, or the
+// lyrics' end; `lines` counts the lines before it.
+size_t next_tag_line(size_t pos, size_t& lines) {
+  const size_t size = songbuf.size();
+  const char* text = songbuf.data();
+  for (lines = 0;; ++lines) {
+    if (is_tag(pos)) return pos;
+    const void* feed = std::memchr(text + pos, '\n', size - pos);
+    if (!feed) return size;
+    pos = static_cast<size_t>(static_cast<const char*>(feed) - text) + 1;
+  }
+}
+
+// `lines`, holding `feeds` line feeds, with each line feed replaced by
+// `separator`, into `text`.
+void join_lines(std::string_view lines, size_t feeds, const std::string& separator,
+                std::string& text) {
+  text.resize(lines.size() - feeds + feeds * separator.size());
+  char* out = text.data();
+  const char* from = lines.data();
+  const char* end = from + lines.size();
+  while (const void* found = std::memchr(from, '\n', static_cast<size_t>(end - from))) {
+    const char* feed = static_cast<const char*>(found);
+    std::memcpy(out, from, static_cast<size_t>(feed - from));
+    out += feed - from;
+    std::memcpy(out, separator.data(), separator.size());
+    out += separator.size();
+    from = feed + 1;
+  }
+  std::memcpy(out, from, static_cast<size_t>(end - from));
+}
+
 }  // namespace
 
 int is_tag(size_t pos) {
+  if (pos >= songbuf.size()) return 0;
+  int tag = tag_by_initial(songbuf[pos]);
+  if (!tag) return 0;  // most lines
   std::string_view rest = std::string_view(songbuf).substr(pos);
-  if (rest.empty()) return 0;
-  // The tag names begin with seven different letters, so the first letter
-  // tells which name to compare.
-  int tag;
-  switch (rest[0] | 0x20) {
-    case 'v': tag = 1; break;
-    case 'c': tag = 2; break;
-    case 'b': tag = 3; break;
-    case 'i': tag = 4; break;
-    case 'e': tag = 5; break;
-    case 's': tag = 6; break;
-    case 't': tag = 7; break;
-    default: return 0;
-  }
   std::string_view name = tags[tag - 1];
   if (rest.size() <= name.size() || !same_name(rest.substr(0, name.size()), name)) return 0;
   char after = rest[name.size()];
@@ -72,24 +91,18 @@ bool get_stanza() {
   }
   sbp = next_line(end);
 
-  // Collect lines up to the next tag line; an empty line that ends the
-  // lyrics after a line feed is collected like any other.
-  const std::string& separator = *escape[separator_slot];
-  std::string& text = writable_escape(stanza_text_slot);
-  text.clear();
-  bool collected = false;
-  while (!is_tag(sbp)) {
-    end = line_end(sbp);
-    text.append(songbuf, sbp, end - sbp);
-    text.append(separator);
-    collected = true;
-    if (end == songbuf.size()) {
-      sbp = end;
-      break;
-    }
-    sbp = end + 1;
-  }
-  if (collected) text.resize(text.size() - separator.size());
+  // The stanza's lines run up to the next tag line or the lyrics' end. An
+  // empty line that ends the lyrics after a line feed belongs to it, so its
+  // text is the lines as they stand, each line feed replaced by the Line
+  // separator.
+  size_t lines = 0;
+  size_t stop = next_tag_line(sbp, lines);
+  // Before a tag line, the last line's feed is not part of the text.
+  size_t last = stop < songbuf.size() && lines > 0 ? stop - 1 : stop;
+  size_t feeds = stop < songbuf.size() && lines > 0 ? lines - 1 : lines;
+  join_lines(std::string_view(songbuf).substr(sbp, last - sbp), feeds, *escape[separator_slot],
+             writable_escape(stanza_text_slot));
+  sbp = stop;
   return true;
 }
 

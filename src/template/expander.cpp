@@ -56,6 +56,21 @@ bool refers_back(int slot) {
   return false;
 }
 
+// Whether a loop that may start while the slot's text is walked could
+// replace that text: the song loop writes the record's slots, the stanza
+// loop the stanza's. Templates are never replaced during the expansion.
+bool may_be_replaced(int slot) {
+  switch (slot) {
+    case schedule_name_slot: case title_slot: case author_slot: case copyright_slot:
+    case label_slot: case number_slot:
+      return !inschd;
+    case tag_slot: case suffix_slot: case stanza_text_slot:
+      return !insong;
+    default:
+      return false;
+  }
+}
+
 void expand_slot(FILE* out, int slot, Report& in) {
   if (refers_back(slot)) {
     if (!warned[slot]) {
@@ -64,10 +79,12 @@ void expand_slot(FILE* out, int slot, Report& in) {
     }
     return;
   }
-  // Walk our own reference to the text: a loop inside it may replace the
-  // slot while we are still walking it.
-  Text text = escape[slot];
-  frames.push_back({slot, text.get(), inschd, insong});
+  // Walk our own reference to the text where a loop inside it may replace
+  // the slot while we are still walking it.
+  Text hold;
+  if (may_be_replaced(slot)) hold = escape[slot];
+  const std::string* text = escape[slot].get();
+  frames.push_back({slot, text, inschd, insong});
   put_text(out, *text, in);
   frames.pop_back();
 }

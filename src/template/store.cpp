@@ -11,22 +11,11 @@ namespace {
 constexpr int line_feed = '\n';
 constexpr int carriage_return = '\r';
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
 
-bool same_name(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
-
-int tag_number(std::string_view word) {
-  for (size_t p = 0; p < tags.size(); ++p)
-    if (same_name(word, tags[p])) return static_cast<int>(p) + 1;
-  return 0;
-}
+static_assert(tags[0][0] == 'V' && tags[1][0] == 'C' && tags[2][0] == 'B' && tags[3][0] == 'I' &&
+                  tags[4][0] == 'E' && tags[5][0] == 'S' && tags[6][0] == 'T',
+              "tag_by_initial knows the tags by their first letters");
 
 void init() {
   static const Text empty = std::make_shared<std::string>();

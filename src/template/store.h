@@ -45,10 +45,37 @@ constexpr std::array<std::string_view, 7> tags = {
 extern std::array<Text, slot_count> escape;
 
 // Compares two names, ignoring the case of ASCII letters only.
-bool same_name(std::string_view a, std::string_view b);
+inline bool same_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The tag names begin with seven different letters, so a text's first
+// letter tells the one tag it can name: that tag's position (from 1), or 0.
+inline int tag_by_initial(char c) {
+  switch (c | 0x20) {
+    case 'v': return 1;
+    case 'c': return 2;
+    case 'b': return 3;
+    case 'i': return 4;
+    case 'e': return 5;
+    case 's': return 6;
+    case 't': return 7;
+    default: return 0;
+  }
+}
 
 // Position (from 1) of the tag whose name equals `word` as a whole, or 0.
-int tag_number(std::string_view word);
+inline int tag_number(std::string_view word) {
+  int tag = word.empty() ? 0 : tag_by_initial(word[0]);
+  return tag && same_name(word, tags[tag - 1]) ? tag : 0;
+}
 
 // Gives every slot the empty text and the Line separator its default.
 void init();
