@@ -164,7 +164,7 @@ TEST(LineReader, BulkLinesMatchLineByLine) {
     seed = seed * 1103515245 + 12345;
     return (seed >> 8) % bound;
   };
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 120; ++round) {
     std::string bytes;
     size_t length = 50 + next(400000);
     while (bytes.size() < length) bytes += pieces[next(static_cast<uint32_t>(pieces.size()))];
