@@ -1,0 +1,32 @@
+// The template file reader followed by an expansion over a small report.
+#include <cstdint>
+#include <cstdio>
+
+#include "report/reader.h"
+#include "template/expander.h"
+#include "template/store.h"
+
+namespace {
+
+const char report[] =
+    "\xEF\xBB\xBF"
+    "Schedule Detail\nfor Fuzz.sch\nHymn\nVerse 1\na\nb\nChorus\nc\n      \nA\nc\nN\n";
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FILE* templates = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+  if (!templates) return 0;  // an empty input opens nothing on some systems
+  lyricrtf::init();
+  lyricrtf::get_template(templates);
+  std::fclose(templates);
+
+  FILE* in = fmemopen(const_cast<char*>(report), sizeof report - 1, "rb");
+  FILE* out = std::fopen("/dev/null", "wb");
+  lyricrtf::Report reader(in);
+  lyricrtf::ugetc(reader);  // the byte-order mark
+  lyricrtf::put_schedule(out, reader);
+  std::fclose(out);
+  std::fclose(in);
+  return 0;
+}
