@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "report/songs.h"
+#include "template/scan.h"
 #include "template/store.h"
 
 namespace lyricrtf {
@@ -29,10 +30,10 @@ size_t next_tag_line(size_t pos, size_t& lines) {
   const size_t size = songbuf.size();
   const char* text = songbuf.data();
   for (lines = 0;; ++lines) {
-    if (is_tag(pos)) return pos;
-    const void* feed = std::memchr(text + pos, '\n', size - pos);
-    if (!feed) return size;
-    pos = static_cast<size_t>(static_cast<const char*>(feed) - text) + 1;
+    if (pos < size && tag_by_initial(text[pos]) && is_tag(pos)) return pos;
+    pos += find_byte(text + pos, size - pos, '\n');
+    if (pos == size) return size;
+    ++pos;
   }
 }
 
@@ -44,8 +45,9 @@ void join_lines(std::string_view lines, size_t feeds, const std::string& separat
   char* out = text.data();
   const char* from = lines.data();
   const char* end = from + lines.size();
-  while (const void* found = std::memchr(from, '\n', static_cast<size_t>(end - from))) {
-    const char* feed = static_cast<const char*>(found);
+  for (;;) {
+    const char* feed = from + find_byte(from, static_cast<size_t>(end - from), '\n');
+    if (feed == end) break;
     std::memcpy(out, from, static_cast<size_t>(feed - from));
     out += feed - from;
     std::memcpy(out, separator.data(), separator.size());

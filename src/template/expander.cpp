@@ -1,10 +1,12 @@
 #include "template/expander.h"
 
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include "report/songs.h"
 #include "report/stanzas.h"
+#include "template/scan.h"
 #include "template/store.h"
 
 namespace lyricrtf {
@@ -30,22 +32,24 @@ std::array<bool, slot_count> warned{};  // "refers back" already said
 // The output collects in a buffer of our own and goes to the stream in
 // large writes: templates write many short runs.
 constexpr size_t output_buffer_size = 64 * 1024;
-std::string pending;
+char pending[output_buffer_size];
+size_t pending_size = 0;
 
 void flush(FILE* out) {
-  if (!pending.empty()) std::fwrite(pending.data(), 1, pending.size(), out);
-  pending.clear();
+  if (pending_size) std::fwrite(pending, 1, pending_size, out);
+  pending_size = 0;
 }
 
 void emit(FILE* out, const char* bytes, size_t count) {
-  if (pending.size() + count > output_buffer_size) {
+  if (pending_size + count > output_buffer_size) {
     flush(out);
     if (count >= output_buffer_size) {
       std::fwrite(bytes, 1, count, out);
       return;
     }
   }
-  pending.append(bytes, count);
+  std::memcpy(pending + pending_size, bytes, count);
+  pending_size += count;
 }
 
 bool refers_back(int slot) {
@@ -117,8 +121,7 @@ void stanza_loop(FILE* out, Report& in) {
 void put_text(FILE* out, std::string_view text, Report& in) {
   size_t i = 0;
   while (i < text.size()) {
-    size_t percent = text.find('%', i);
-    if (percent == std::string_view::npos) percent = text.size();
+    size_t percent = i + find_byte(text.data() + i, text.size() - i, '%');
     if (percent > i) emit(out, text.data() + i, percent - i);
     // A lone '%' at the end of the text writes nothing.
     if (percent + 1 >= text.size()) return;
@@ -142,8 +145,7 @@ void put_schedule(FILE* out, Report& in) {
   frames.clear();
   warned.fill(false);
   clear_song();
-  pending.clear();
-  pending.reserve(output_buffer_size);
+  pending_size = 0;
   expand_slot(out, schedule_slot, in);
   flush(out);
 }
