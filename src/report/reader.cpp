@@ -139,19 +139,31 @@ bool refill(Report& in) {
 }
 
 bool append_line(Report& in, std::string& line) {
-  int c = ugetc(in);
-  for (int spaces = 0; c == ' ' && spaces < margin; ++spaces) c = ugetc(in);
-  if (c == EOF) return false;
-  bool cut = false;  // a zero character ended the text; consume the rest
+  for (int spaces = 0;; ++spaces, ++in.pos) {
+    if (in.pos == in.end && !refill(in)) return false;  // the line begins at the end
+    if (spaces == margin || in.block[in.pos] != ' ') break;
+  }
   for (;;) {
-    if (c == '\n' || c == '\f') return true;
-    if (c == 0) cut = true;
-    if (!cut) line.push_back(static_cast<char>(c));
     size_t run = line_run(in.block.get() + in.pos, in.end - in.pos);
-    if (!cut) line.append(reinterpret_cast<const char*>(in.block.get() + in.pos), run);
+    line.append(reinterpret_cast<const char*>(in.block.get() + in.pos), run);
     in.pos += run;
-    c = ugetc(in);
-    if (c == EOF) return true;
+    if (in.pos == in.end) {
+      if (!refill(in)) return true;
+      continue;
+    }
+    if (in.block[in.pos++] != 0) return true;  // a line feed or a form feed
+    // A zero ends the text; the rest of the line is consumed unread.
+    for (;;) {
+      const unsigned char* p = in.block.get() + in.pos;
+      size_t n = in.end - in.pos, i = 0;
+      while (i < n && p[i] != '\n' && p[i] != '\f') ++i;
+      in.pos += i;
+      if (i < n) {
+        ++in.pos;
+        return true;
+      }
+      if (!refill(in)) return true;
+    }
   }
 }
 

@@ -60,16 +60,22 @@ void join_lines(std::string_view lines, size_t feeds, const std::string& separat
 }  // namespace
 
 int is_tag(size_t pos) {
-  if (pos >= songbuf.size()) return 0;
-  int tag = tag_by_initial(songbuf[pos]);
+  const size_t size = songbuf.size();
+  if (pos >= size) return 0;
+  const char* line = songbuf.data() + pos;
+  int tag = tag_by_initial(line[0]);
   if (!tag) return 0;  // most lines
-  std::string_view rest = std::string_view(songbuf).substr(pos);
   std::string_view name = tags[tag - 1];
-  if (rest.size() <= name.size() || !same_name(rest.substr(0, name.size()), name)) return 0;
-  char after = rest[name.size()];
+  size_t rest = size - pos;
+  if (rest <= name.size()) return 0;
+  // The names are letters: a character matches one in either case when
+  // it equals it with the lower-case bit set.
+  for (size_t i = 1; i < name.size(); ++i)
+    if ((line[i] | 0x20) != (name[i] | 0x20)) return 0;
+  char after = line[name.size()];
   if (after == '\n') return tag;
-  if (after == ' ' && rest.size() > name.size() + 1) {
-    char next = rest[name.size() + 1];
+  if (after == ' ' && rest > name.size() + 1) {
+    char next = line[name.size() + 1];
     if (is_digit(next) || next == '(') return tag;
   }
   return 0;

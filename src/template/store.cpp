@@ -25,7 +25,9 @@ void init() {
 
 void store_escape(int slot, std::string_view text) {
   text = text.substr(0, std::min(text.size(), text.find('\0')));
-  writable_escape(slot).assign(text);
+  std::string& stored = writable_escape(slot);
+  stored.clear();
+  stored.append(text.data(), text.size());
 }
 
 std::string& writable_escape(int slot) {
