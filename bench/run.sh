@@ -20,10 +20,22 @@ template="$here/template.dat"
 work="$root/build/bench-reports"
 mkdir -p "$work"
 
-now() { date +%s%N; }
+# Microseconds, without starting a process.
+now() { local t=${EPOCHREALTIME/./}; echo "${t#0}"; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 echo "machine: $(nproc) cores, $(awk '/model name/ { $1 = $2 = $3 = ""; print; exit }' /proc/cpuinfo | sed 's/^ *//')"
+
+# The fixed cost of a run: starting the process and reading the template,
+# measured on a report that holds only its byte-order mark.
+printf '\xEF\xBB\xBF' > "$work/empty.txt"
+s=()
+for ((i = 0; i < runs; i++)); do
+  t0=$(now); "$program" -c "$template" -o /dev/null "$work/empty.txt"; t1=$(now)
+  s+=($((t1 - t0)))
+done
+startup=$(printf '%s\n' "${s[@]}" | median)
+printf 'start-up (empty report) median %.4f s\n' "$(awk -v us="$startup" 'BEGIN { print us / 1e6 }')"
 compared=""
 for mb in "${sizes[@]}"; do
   report="$work/report-${mb}MB.txt"
@@ -34,16 +46,18 @@ for mb in "${sizes[@]}"; do
   a=() b=()
   for ((i = 0; i < runs; i++)); do
     t0=$(now); "$program" -c "$template" -o /dev/null "$report" 2>/dev/null; t1=$(now)
-    a+=($(( (t1 - t0) / 1000 )))
+    a+=($((t1 - t0)))
     if [ -z "$compared" ] && [ "$mb" -ge 100 ]; then
       t0=$(now); iconv -f UTF-8 -t ISO-8859-1//TRANSLIT "$report" > /dev/null; t1=$(now)
-      b+=($(( (t1 - t0) / 1000 )))
+      b+=($((t1 - t0)))
     fi
   done
   ma=$(printf '%s\n' "${a[@]}" | median)
   peak=$(/usr/bin/time -f %M "$program" -c "$template" -o /dev/null "$report" 2>&1 >/dev/null | tail -n 1)
   rate=$(awk -v b="$bytes" -v us="$ma" 'BEGIN { printf "%.0f", b / us }')
-  printf '%6s MB  lyricrtf median %8.3f s  %5s MB/s  peak %s KB\n' "$mb" "$(awk -v us="$ma" 'BEGIN { print us / 1e6 }')" "$rate" "$peak"
+  net=$(awk -v b="$bytes" -v us="$ma" -v s="$startup" 'BEGIN { printf "%.0f", b / (us - s) }')
+  printf '%6s MB  lyricrtf median %8.3f s  %5s MB/s (%s MB/s after start-up)  peak %s KB\n' \
+    "$mb" "$(awk -v us="$ma" 'BEGIN { print us / 1e6 }')" "$rate" "$net" "$peak"
   if [ ${#b[@]} -gt 0 ]; then
     mb_=$(printf '%s\n' "${b[@]}" | median)
     irate=$(awk -v b="$bytes" -v us="$mb_" 'BEGIN { printf "%.0f", b / us }')
