@@ -190,3 +190,20 @@ TEST(LineReader, BulkLinesMatchLineByLine) {
 }
 
 }  // namespace
+
+#include "template/scan.h"
+
+namespace {
+
+TEST(ByteSearch, FindsTheFirstMatchAtEveryLengthAndPosition) {
+  for (size_t n = 0; n <= 50; ++n) {
+    for (size_t at = 0; at <= n; ++at) {
+      std::string text(n, 'a');
+      if (at < n) text[at] = '%';
+      if (at + 3 < n) text[at + 3] = '%';  // a later one must not be found first
+      EXPECT_EQ(lyricrtf::find_byte(text.data(), n, '%'), at) << n << " " << at;
+    }
+  }
+}
+
+}  // namespace
