@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "report/songs.h"
 #include "template/scan.h"
@@ -24,37 +25,38 @@ size_t line_end(size_t pos) {
 // Position of the line after the one that ends at `end`, or the lyrics' end.
 size_t next_line(size_t end) { return end < songbuf.size() ? end + 1 : end; }
 
+// Line feeds of the stanza being cut, found once and used to join it.
+std::vector<size_t> feeds;
+
 // Start of the first tag line at or after the line start `pos`, or the
-// lyrics' end; `lines` counts the lines before it.
-size_t next_tag_line(size_t pos, size_t& lines) {
+// lyrics' end. The line feeds before it go to `feeds`.
+size_t next_tag_line(size_t pos) {
   const size_t size = songbuf.size();
   const char* text = songbuf.data();
-  for (lines = 0;; ++lines) {
+  feeds.clear();
+  for (;;) {
     if (pos < size && tag_by_initial(text[pos]) && is_tag(pos)) return pos;
     pos += find_byte(text + pos, size - pos, '\n');
     if (pos == size) return size;
-    ++pos;
+    feeds.push_back(pos++);
   }
 }
 
-// `lines`, holding `feeds` line feeds, with each line feed replaced by
-// `separator`, into `text`.
-void join_lines(std::string_view lines, size_t feeds, const std::string& separator,
+// songbuf[from, to) with each line feed replaced by `separator`, into
+// `text`; the line feeds in it are the first `count` of `feeds`.
+void join_lines(size_t from, size_t to, size_t count, const std::string& separator,
                 std::string& text) {
-  text.resize(lines.size() - feeds + feeds * separator.size());
+  text.resize(to - from - count + count * separator.size());
   char* out = text.data();
-  const char* from = lines.data();
-  const char* end = from + lines.size();
-  for (;;) {
-    const char* feed = from + find_byte(from, static_cast<size_t>(end - from), '\n');
-    if (feed == end) break;
-    std::memcpy(out, from, static_cast<size_t>(feed - from));
-    out += feed - from;
+  const char* lyrics = songbuf.data();
+  for (size_t k = 0; k < count; ++k) {
+    std::memcpy(out, lyrics + from, feeds[k] - from);
+    out += feeds[k] - from;
     std::memcpy(out, separator.data(), separator.size());
     out += separator.size();
-    from = feed + 1;
+    from = feeds[k] + 1;
   }
-  std::memcpy(out, from, static_cast<size_t>(end - from));
+  std::memcpy(out, lyrics + from, to - from);
 }
 
 }  // namespace
@@ -103,13 +105,12 @@ bool get_stanza() {
   // empty line that ends the lyrics after a line feed belongs to it, so its
   // text is the lines as they stand, each line feed replaced by the Line
   // separator.
-  size_t lines = 0;
-  size_t stop = next_tag_line(sbp, lines);
+  size_t stop = next_tag_line(sbp);
   // Before a tag line, the last line's feed is not part of the text.
-  size_t last = stop < songbuf.size() && lines > 0 ? stop - 1 : stop;
-  size_t feeds = stop < songbuf.size() && lines > 0 ? lines - 1 : lines;
-  join_lines(std::string_view(songbuf).substr(sbp, last - sbp), feeds, *escape[separator_slot],
-             writable_escape(stanza_text_slot));
+  bool before_tag = stop < songbuf.size() && !feeds.empty();
+  size_t last = before_tag ? stop - 1 : stop;
+  size_t count = before_tag ? feeds.size() - 1 : feeds.size();
+  join_lines(sbp, last, count, *escape[separator_slot], writable_escape(stanza_text_slot));
   sbp = stop;
   return true;
 }
