@@ -4,7 +4,11 @@
 // NAME.rtf and, where the run writes anything there, the error stream
 // NAME.err.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -46,6 +50,37 @@ TEST(EndToEnd, FatalFailuresEndTheProcessWithCode12) {
   test::Run run = test::run_program({"-c", "none.dat", "a.txt"}, dir.root());
   EXPECT_EQ(run.code, 12);
   EXPECT_EQ(run.err, "Fatal: Configuration file none.dat failed to open\nFatal: No such file or directory\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EndToEnd, RunningOutOfMemoryIsFatal) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer needs more address space than the limit leaves";
+#else
+  test::TempDir dir;
+  // A definition body larger than the memory the run may use.
+  test::write_file(dir.path("big.dat"), "%Schedule\n" + std::string(60 * 1000 * 1000, 'x') + "\n%\\\n");
+  test::write_file(dir.path("r.txt"), test::bom);
+  pid_t pid = fork();
+  if (pid == 0) {
+    int err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(err, 2);
+    if (chdir(dir.root().c_str()) != 0) _exit(127);
+    rlimit limit = {40 * 1000 * 1000, 40 * 1000 * 1000};
+    setrlimit(RLIMIT_AS, &limit);
+    std::string program = test::binary();
+    execl(program.c_str(), program.c_str(), "-c", "big.dat", "-o", "out.rtf", "r.txt", nullptr);
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 12);
+  EXPECT_EQ(test::read_file(dir.path("err")), "Fatal: Out of memory\n");
+#endif
 }
 
 }  // namespace
