@@ -31,21 +31,6 @@ TEST(SlotTable, InitLeavesEverySlotEmptyButTheLineSeparator) {
   }
 }
 
-TEST(SlotTable, StoreCutsTheTextAtItsFirstZeroByte) {
-  lyricrtf::init();
-  lyricrtf::store_escape(36, std::string_view("ab\0cd", 5));
-  EXPECT_EQ(slot(36), "ab");
-}
-
-TEST(SlotTable, ReplacingASlotLeavesItsOldTextIntactForWhoeverHoldsIt) {
-  lyricrtf::init();
-  lyricrtf::store_escape(36, "first");
-  lyricrtf::Text held = escape[36];
-  lyricrtf::store_escape(36, "second");
-  EXPECT_EQ(*held, "first");
-  EXPECT_EQ(slot(36), "second");
-}
-
 struct NameCase {
   const char* name;
   int slot;

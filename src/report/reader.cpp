@@ -56,6 +56,17 @@ size_t line_run(const unsigned char* p, size_t n) {
   return i;
 }
 
+int map_code_point(int value) {
+  if (value <= 254) return value;
+  switch (value) {
+    case 0x2028: return '\n';  // line separator
+    case 0x2029: return 0;     // paragraph separator
+    case 0x2019: return 146;   // right single quotation mark, as in cp1252
+    case 0xFEFF: return byte_order_mark;
+    default: return '#';
+  }
+}
+
 // Bytes a character takes that begins with the lead byte `b` (0xC0 and up).
 size_t sequence_length(unsigned b) { return b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4; }
 
@@ -106,17 +117,6 @@ size_t decode(unsigned char* block, size_t n, bool at_eof, size_t& used) {
 }
 
 }  // namespace
-
-int map_code_point(int value) {
-  if (value <= 254) return value;
-  switch (value) {
-    case 0x2028: return '\n';  // line separator
-    case 0x2029: return 0;     // paragraph separator
-    case 0x2019: return 146;   // right single quotation mark, as in cp1252
-    case 0xFEFF: return byte_order_mark;
-    default: return '#';
-  }
-}
 
 Report::Report(FILE* f) : file(f), block(new unsigned char[block_size]) {}
 

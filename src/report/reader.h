@@ -41,9 +41,6 @@ inline int ugetc(Report& in) {
   return in.block[in.pos++];
 }
 
-// The 8-bit code of a decoded code point.
-int map_code_point(int value);
-
 // Reads the next line into `line`, after dropping up to five spaces of
 // margin. A line ends at a line feed, a form feed, a line separator
 // (U+2028) or the end of the file; its end is consumed, not stored. The
