@@ -88,6 +88,17 @@ TEST(Decoder, CharactersAcrossBlockBoundariesStayWhole) {
   }
 }
 
+TEST(Decoder, CarriageReturnsAcrossBlockBoundariesAreDroppedOnce) {
+  for (size_t pad = 65532; pad <= 65536; ++pad) {
+    std::string bytes = std::string(pad, 'x') + "\r\r\xC3\xA9\r\n\r";
+    std::vector<int> codes = decode(bytes);
+    ASSERT_EQ(codes.size(), pad + 3) << pad;
+    EXPECT_EQ(codes[pad], 13) << pad;
+    EXPECT_EQ(codes[pad + 1], 233) << pad;
+    EXPECT_EQ(codes[pad + 2], '\n') << pad;
+  }
+}
+
 struct LineCase {
   const char* what;
   std::string bytes;
