@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "template/scan.h"
+
 namespace lyricrtf {
 
 std::array<Text, slot_count> escape;
@@ -24,7 +26,7 @@ void init() {
 }
 
 void store_escape(int slot, std::string_view text) {
-  text = text.substr(0, std::min(text.size(), text.find('\0')));
+  text = text.substr(0, find_byte(text.data(), text.size(), '\0'));
   std::string& stored = writable_escape(slot);
   stored.clear();
   stored.append(text.data(), text.size());
