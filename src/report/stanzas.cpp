@@ -18,8 +18,7 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // End of the line that begins at `pos`: its line feed, or the lyrics' end.
 size_t line_end(size_t pos) {
-  size_t end = songbuf.find('\n', pos);
-  return end == std::string::npos ? songbuf.size() : end;
+  return pos + find_byte(songbuf.data() + pos, songbuf.size() - pos, '\n');
 }
 
 // Position of the line after the one that ends at `end`, or the lyrics' end.
