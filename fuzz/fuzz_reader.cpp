@@ -26,7 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   while (lyricrtf::get_line(lines, line)) by_line += line + "\n";
   std::string by_bulk;
   for (;;) {
-    lyricrtf::append_plain_lines(bulk, by_bulk);
+    if (lyricrtf::append_lines(bulk, by_bulk, " ")) {
+      by_bulk += " \n";  // the stop line, consumed but not appended
+      continue;
+    }
     if (!lyricrtf::append_line(bulk, by_bulk)) break;
     by_bulk.push_back('\n');
   }

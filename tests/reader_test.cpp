@@ -184,7 +184,10 @@ TEST(LineReader, BulkLinesMatchLineByLine) {
     lyricrtf::Report bulk(f1);
     std::string by_bulk;
     for (;;) {
-      lyricrtf::append_plain_lines(bulk, by_bulk);
+      if (lyricrtf::append_lines(bulk, by_bulk, " ")) {
+        by_bulk += " \n";  // the stop line, consumed but not appended
+        continue;
+      }
       if (!lyricrtf::append_line(bulk, by_bulk)) break;
       by_bulk.push_back('\n');
     }

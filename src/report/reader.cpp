@@ -16,7 +16,7 @@ namespace {
 // memory does not grow with the report.
 constexpr size_t block_size = 64 * 1024;
 
-constexpr int margin = 5;  // spaces of left margin dropped from each line
+constexpr size_t margin = 5;  // spaces of left margin dropped from each line
 
 // Length of the leading run of p[0..n) that needs no decoding: no carriage
 // return and no lead byte (0xC0 and above). Stray continuation bytes 0x80
@@ -139,7 +139,7 @@ bool refill(Report& in) {
 }
 
 bool append_line(Report& in, std::string& line) {
-  for (int spaces = 0;; ++spaces, ++in.pos) {
+  for (size_t spaces = 0;; ++spaces, ++in.pos) {
     if (in.pos == in.end && !refill(in)) return false;  // the line begins at the end
     if (spaces == margin || in.block[in.pos] != ' ') break;
   }
@@ -167,52 +167,34 @@ bool append_line(Report& in, std::string& line) {
   }
 }
 
-void append_plain_lines(Report& in, std::string& text) {
-  const unsigned char* p = in.block.get() + in.pos;
-  size_t n = in.end - in.pos;
-  size_t start = 0;  // the start of a line; all before it goes in
-#if defined(__SSE2__)
-  // Most 64-byte stretches hold only plain lines: no line in them begins
-  // with a space and no character is a form feed or a zero. Such a stretch
-  // goes in as a whole, without finding its lines one by one.
-  const __m128i line_feed = _mm_set1_epi8('\n');
-  const __m128i space = _mm_set1_epi8(' ');
-  const __m128i form_feed = _mm_set1_epi8('\f');
-  const __m128i zero = _mm_setzero_si128();
-  uint64_t after_line_feed = 1;  // the stretch begins a line
-  for (size_t c = 0; c + 64 <= n; c += 64) {
-    uint64_t feeds = 0, spaces = 0, stops = 0;
-    for (int k = 0; k < 4; ++k) {
-      __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + c + 16 * k));
-      auto bits = [&](__m128i m) {
-        return static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m))) << (16 * k);
-      };
-      feeds |= bits(_mm_cmpeq_epi8(x, line_feed));
-      spaces |= bits(_mm_cmpeq_epi8(x, space));
-      stops |= bits(_mm_or_si128(_mm_cmpeq_epi8(x, form_feed), _mm_cmpeq_epi8(x, zero)));
-    }
-    uint64_t starts = (feeds << 1) | after_line_feed;
-    uint64_t bad = (starts & spaces) | stops;
-    if (bad) {
-      // Stop at the start of the line that needs care.
-      int first = __builtin_ctzll(bad);
-      uint64_t earlier = starts & ((2ULL << first) - 1);
-      if (earlier) start = c + 63 - static_cast<size_t>(__builtin_clzll(earlier));
+bool append_lines(Report& in, std::string& text, std::string_view stop) {
+  const unsigned char* p = in.block.get();
+  const size_t end = in.end;
+  size_t pos = in.pos;  // the start of the line at hand
+  size_t run = pos;     // the start of the bytes that go in unchanged
+  size_t after_stop = 0;
+  for (;;) {
+    size_t start = pos, limit = std::min(end, pos + margin);
+    while (start < limit && p[start] == ' ') ++start;
+    if (start == end) break;
+    size_t line_end = start + line_run(p + start, end - start);
+    if (line_end == end || p[line_end] != '\n') break;  // needs append_line
+    if (line_end - start == stop.size() &&
+        std::memcmp(p + start, stop.data(), stop.size()) == 0) {
+      after_stop = line_end + 1;
       break;
     }
-    if (feeds) start = c + 64 - static_cast<size_t>(__builtin_clzll(feeds));
-    after_line_feed = feeds >> 63;
+    if (start != pos) {
+      // The margin stays out: what went before goes in, and a new run
+      // begins after the margin.
+      text.append(reinterpret_cast<const char*>(p + run), pos - run);
+      run = start;
+    }
+    pos = line_end + 1;
   }
-#endif
-  // The rest line by line, up to the first line that needs care.
-  size_t i = start;
-  while (i < n && p[i] != ' ') {
-    size_t stop = i + line_run(p + i, n - i);
-    if (stop == n || p[stop] != '\n') break;
-    i = stop + 1;
-  }
-  text.append(reinterpret_cast<const char*>(p), i);
-  in.pos += i;
+  text.append(reinterpret_cast<const char*>(p + run), pos - run);
+  in.pos = after_stop ? after_stop : pos;
+  return after_stop != 0;
 }
 
 bool get_line(Report& in, std::string& line) {

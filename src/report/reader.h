@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace lyricrtf {
 
@@ -53,10 +54,13 @@ bool get_line(Report& in, std::string& line);
 // held.
 bool append_line(Report& in, std::string& text);
 
-// Appends to `text` in one piece the lines at the reading position that
-// need no care: those that begin with a character other than a space and
-// end with a line feed within the decoded block, each with its line feed.
-// The first line that needs more is left for append_line.
-void append_plain_lines(Report& in, std::string& text);
+// Appends to `text` the lines at the reading position, each with its line
+// feed, until the line `stop`, which is consumed and not appended: then
+// returns true. Returns false, with the reading position at its start, at
+// the first line that this cannot take whole from the decoded block (one
+// that the block cuts off, or with a form feed or a zero); append_line
+// reads that one. Lines with a margin cost a copy each; the others go in
+// as one piece.
+bool append_lines(Report& in, std::string& text, std::string_view stop);
 
 }  // namespace lyricrtf

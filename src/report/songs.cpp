@@ -96,16 +96,16 @@ bool get_song(Report& in) {
   // straight into the song buffer. A line that begins at the end of the
   // file is never a lyrics line, so a cut-off record ends there.
   if (line != end_of_lyrics) {
-    if (more) songbuf.append(line);
+    if (more) songbuf.append(line).push_back('\n');
     while (more) {
-      songbuf.push_back('\n');
-      append_plain_lines(in, songbuf);
+      if (append_lines(in, songbuf, end_of_lyrics)) break;
       size_t start = songbuf.size();
       more = append_line(in, songbuf);
       if (std::string_view(songbuf).substr(start) == end_of_lyrics) {
         songbuf.resize(start);
         break;
       }
+      if (more) songbuf.push_back('\n');
     }
     if (!more) warn("Warning: the report ends inside a song record.\n");
   }

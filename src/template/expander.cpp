@@ -27,7 +27,8 @@ struct Frame {
 };
 
 std::vector<Frame> frames;
-std::array<bool, slot_count> warned{};  // "refers back" already said
+std::array<int, slot_count> open_frames{};  // frames of each slot on the stack
+std::array<bool, slot_count> warned{};      // "refers back" already said
 
 // The output collects in a buffer of our own and goes to the stream in
 // large writes: templates write many short runs.
@@ -54,6 +55,7 @@ void emit(FILE* out, const char* bytes, size_t count) {
 
 bool refers_back(int slot) {
   if (frames.size() >= static_cast<size_t>(max_nesting)) return true;
+  if (!open_frames[slot]) return false;  // the common case: the slot is not open
   const std::string* text = escape[slot].get();
   for (const Frame& f : frames)
     if (f.slot == slot && f.text == text && f.inschd == inschd && f.insong == insong) return true;
@@ -89,7 +91,9 @@ void expand_slot(FILE* out, int slot, Report& in) {
   if (may_be_replaced(slot)) hold = escape[slot];
   const std::string* text = escape[slot].get();
   frames.push_back({slot, text, inschd, insong});
+  ++open_frames[slot];
   put_text(out, *text, in);
+  --open_frames[slot];
   frames.pop_back();
 }
 
@@ -143,6 +147,7 @@ void put_schedule(FILE* out, Report& in) {
   inschd = 0;
   insong = 0;
   frames.clear();
+  open_frames.fill(0);
   warned.fill(false);
   clear_song();
   pending_size = 0;

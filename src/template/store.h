@@ -74,7 +74,13 @@ inline int tag_by_initial(char c) {
 // Position (from 1) of the tag whose name equals `word` as a whole, or 0.
 inline int tag_number(std::string_view word) {
   int tag = word.empty() ? 0 : tag_by_initial(word[0]);
-  return tag && same_name(word, tags[tag - 1]) ? tag : 0;
+  if (!tag || word.size() != tags[tag - 1].size()) return 0;
+  // The names are letters: a byte matches one in either case when it
+  // equals it with the lower-case bit set.
+  std::string_view name = tags[tag - 1];
+  for (size_t i = 1; i < name.size(); ++i)
+    if ((word[i] | 0x20) != (name[i] | 0x20)) return 0;
+  return tag;
 }
 
 // Gives every slot the empty text and the Line separator its default.
