@@ -250,12 +250,20 @@ TEST(LineReader, BulkLinesMatchLineByLine) {
 namespace {
 
 TEST(ByteSearch, FindsTheFirstMatchAtEveryLengthAndPosition) {
-  for (size_t n = 0; n <= 50; ++n) {
-    for (size_t at = 0; at <= n; ++at) {
-      std::string text(n, 'a');
-      if (at < n) text[at] = '%';
-      if (at + 3 < n) text[at + 3] = '%';  // a later one must not be found first
-      EXPECT_EQ(lyricrtf::find_byte(text.data(), n, '%'), at) << n << " " << at;
+  // Fillers one bit away from the wanted byte catch a search that is
+  // misled by its neighbours.
+  for (char wanted : {'%', '\0', '\n', '\xFF'}) {
+    for (char filler : {'a', static_cast<char>(wanted ^ 1), static_cast<char>(wanted ^ 0x80),
+                        static_cast<char>(wanted ^ 0x81)}) {
+      for (size_t n = 0; n <= 50; ++n) {
+        for (size_t at = 0; at <= n; ++at) {
+          std::string text(n, filler);
+          if (at < n) text[at] = wanted;
+          if (at + 3 < n) text[at + 3] = wanted;  // a later one must not be found first
+          ASSERT_EQ(lyricrtf::find_byte(text.data(), n, wanted), at)
+              << n << " " << at << " " << int(wanted) << " " << int(filler);
+        }
+      }
     }
   }
 }

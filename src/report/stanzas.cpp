@@ -27,6 +27,12 @@ size_t next_line(size_t end) { return end < songbuf.size() ? end + 1 : end; }
 // Line feeds of the stanza being cut, found once and used to join it.
 std::vector<size_t> feeds;
 
+// The tag line at which the last stanza stopped, and its tag: the next
+// stanza begins there. The cursor moves only to such a line, to the end,
+// or back to 0 for a new record, and 0 never ends a stanza.
+size_t stop_line = std::string::npos;
+int stop_tag = 0;
+
 // Start of the first tag line at or after the line start `pos`, or the
 // lyrics' end. The line feeds before it go to `feeds`.
 size_t next_tag_line(size_t pos) {
@@ -34,28 +40,47 @@ size_t next_tag_line(size_t pos) {
   const char* text = songbuf.data();
   feeds.clear();
   for (;;) {
-    if (pos < size && tag_by_initial(text[pos]) && is_tag(pos)) return pos;
+    if (pos < size && tag_by_initial(text[pos])) {
+      if (int tag = is_tag(pos)) {
+        stop_line = pos;
+        stop_tag = tag;
+        return pos;
+      }
+    }
     pos += find_byte(text + pos, size - pos, '\n');
     if (pos == size) return size;
     feeds.push_back(pos++);
   }
 }
 
+// Room for copying 16 bytes at a time past a text's end.
+constexpr size_t slack = 16;
+
 // songbuf[from, to) with each line feed replaced by `separator`, into
 // `text`; the line feeds in it are the first `count` of `feeds`.
 void join_lines(size_t from, size_t to, size_t count, const std::string& separator,
                 std::string& text) {
-  text.resize(to - from - count + count * separator.size());
+  const size_t size = to - from - count + count * separator.size();
+  text.resize(size + slack);
   char* out = text.data();
   const char* lyrics = songbuf.data();
+  const size_t readable = songbuf.size();  // bytes from the lyrics' start
+  // The separator padded to 16 bytes, when it fits, is copied whole.
+  char padded[slack] = {};
+  bool short_separator = separator.size() <= slack;
+  if (short_separator) std::memcpy(padded, separator.data(), separator.size());
   for (size_t k = 0; k < count; ++k) {
-    std::memcpy(out, lyrics + from, feeds[k] - from);
+    copy_bytes(out, lyrics + from, feeds[k] - from, readable - from);
     out += feeds[k] - from;
-    std::memcpy(out, separator.data(), separator.size());
+    if (short_separator)
+      copy_bytes(out, padded, slack, slack);
+    else
+      std::memcpy(out, separator.data(), separator.size());
     out += separator.size();
     from = feeds[k] + 1;
   }
-  std::memcpy(out, lyrics + from, to - from);
+  copy_bytes(out, lyrics + from, to - from, readable - from);
+  text.resize(size);
 }
 
 }  // namespace
@@ -86,7 +111,7 @@ bool get_stanza() {
   if (sbp >= songbuf.size()) return false;
 
   size_t end = line_end(sbp);
-  if (is_tag(sbp)) {
+  if (sbp == stop_line ? stop_tag : is_tag(sbp)) {
     std::string_view tag_line = std::string_view(songbuf).substr(sbp, end - sbp);
     size_t space = tag_line.find(' ');
     store_escape(tag_slot, tag_line.substr(0, space));

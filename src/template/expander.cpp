@@ -85,6 +85,17 @@ void expand_slot(FILE* out, int slot, Report& in) {
     }
     return;
   }
+  if (percent[slot] == Percent::unknown) {
+    const std::string& text = *escape[slot];
+    percent[slot] = find_byte(text.data(), text.size(), '%') == text.size() ? Percent::none
+                                                                             : Percent::some;
+  }
+  if (percent[slot] == Percent::none) {
+    // Nothing in the text to expand: it goes out as it stands.
+    const std::string& text = *escape[slot];
+    emit(out, text.data(), text.size());
+    return;
+  }
   // Walk our own reference to the text where a loop inside it may replace
   // the slot while we are still walking it.
   Text hold;

@@ -1,9 +1,11 @@
-// Finding a byte in a text. Templates and lyrics lines are short runs, for
-// which a library call costs more than the search itself; this looks at 16
-// bytes at a time in place.
+// Finding and copying bytes in short texts. Templates and lyrics lines are
+// short runs, for which a library call costs more than the work itself;
+// these look at 16 bytes at a time in place.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -11,26 +13,79 @@
 
 namespace lyricrtf {
 
+namespace scan_detail {
+
+// The bytes of `word` equal to `c` have their high bit set in the result;
+// bytes above the lowest such byte may be marked wrongly, the lowest never.
+inline uint64_t matches(uint64_t word, char c) {
+  constexpr uint64_t ones = 0x0101010101010101ULL;
+  uint64_t x = word ^ (ones * static_cast<unsigned char>(c));
+  return (x - ones) & ~x & (ones << 7);
+}
+
+// The first `c` in a text of 4 to 15 bytes, looked at as two words of 8 or
+// of 4 bytes that overlap; n when there is none.
+inline size_t find_in_short(const char* p, size_t n, char c) {
+  uint64_t head = 0, tail = 0;
+  size_t width = n >= 8 ? 8 : 4;
+  std::memcpy(&head, p, width);
+  std::memcpy(&tail, p + n - width, width);
+  if (width == 4) {
+    head |= 0xFFFFFFFF00000000ULL & ~(0x0101010101010101ULL * static_cast<unsigned char>(c));
+    tail |= 0xFFFFFFFF00000000ULL & ~(0x0101010101010101ULL * static_cast<unsigned char>(c));
+  }
+  if (uint64_t m = matches(head, c)) return static_cast<size_t>(__builtin_ctzll(m)) / 8;
+  if (uint64_t m = matches(tail, c)) return n - width + static_cast<size_t>(__builtin_ctzll(m)) / 8;
+  return n;
+}
+
+}  // namespace scan_detail
+
 // Position of the first `c` in p[0..n), or n.
 inline size_t find_byte(const char* p, size_t n, char c) {
   size_t i = 0;
 #if defined(__SSE2__)
+  if (n < 16) {
+    if (n < 4) {
+      while (i < n && p[i] != c) ++i;
+      return i;
+    }
+    return scan_detail::find_in_short(p, n, c);
+  }
   const __m128i wanted = _mm_set1_epi8(c);
   for (; i + 16 <= n; i += 16) {
     __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(x, wanted));
     if (mask) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
   }
-  if (i < n && n >= 16) {
+  if (i < n) {
     // The last 16 bytes, overlapping those already seen.
     __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16));
     unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, wanted)));
     mask >>= 16 - (n - i);
     return mask ? i + static_cast<size_t>(__builtin_ctz(mask)) : n;
   }
-#endif
+  return n;
+#else
   while (i < n && p[i] != c) ++i;
   return i;
+#endif
+}
+
+// Copies n bytes from `from` to `to`, 16 at a time where `from` has at least
+// `readable` bytes, so that it may read and `to` receives up to 15 bytes
+// past n: the destination must have room for them.
+inline void copy_bytes(char* to, const char* from, size_t n, size_t readable) {
+#if defined(__SSE2__)
+  if (readable >= ((n + 15) & ~size_t{15})) {
+    for (size_t i = 0; i < n; i += 16)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+    return;
+  }
+#endif
+  (void)readable;
+  std::memcpy(to, from, n);
 }
 
 }  // namespace lyricrtf

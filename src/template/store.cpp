@@ -7,6 +7,7 @@
 namespace lyricrtf {
 
 std::array<Text, slot_count> escape;
+std::array<Percent, slot_count> percent;
 
 namespace {
 
@@ -22,21 +23,13 @@ static_assert(tags[0][0] == 'V' && tags[1][0] == 'C' && tags[2][0] == 'B' && tag
 void init() {
   static const Text empty = std::make_shared<std::string>();
   escape.fill(empty);
+  percent.fill(Percent::none);
   store_escape(separator_slot, default_separator);
 }
 
 void store_escape(int slot, std::string_view text) {
   text = text.substr(0, find_byte(text.data(), text.size(), '\0'));
-  std::string& stored = writable_escape(slot);
-  stored.clear();
-  stored.append(text.data(), text.size());
-}
-
-std::string& writable_escape(int slot) {
-  // Reusing the buffer saves an allocation per slot and record: the song
-  // and stanza slots change for every record of the report.
-  if (escape[slot].use_count() != 1) escape[slot] = std::make_shared<std::string>();
-  return *escape[slot];
+  writable_escape(slot).assign(text.data(), text.size());
 }
 
 int resolve_name(std::string_view name) {

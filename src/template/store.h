@@ -44,6 +44,12 @@ constexpr std::array<std::string_view, 7> tags = {
 
 extern std::array<Text, slot_count> escape;
 
+// Whether a slot's text holds a '%', found out when the text is first
+// expanded: a text without one expands to itself. Every store into a slot
+// makes it unknown again.
+enum class Percent : unsigned char { unknown, none, some };
+extern std::array<Percent, slot_count> percent;
+
 // Compares two names, ignoring the case of ASCII letters only.
 inline bool same_name(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -94,7 +100,13 @@ void store_escape(int slot, std::string_view text);
 // A slot's text to rewrite in place, for a caller that builds a long text
 // piece by piece; a fresh one when an expansion still holds the old text.
 // What the caller writes must hold no zero byte.
-std::string& writable_escape(int slot);
+inline std::string& writable_escape(int slot) {
+  percent[slot] = Percent::unknown;
+  // Reusing the buffer saves an allocation per slot and record: the song
+  // and stanza slots change for every record of the report.
+  if (escape[slot].use_count() != 1) escape[slot] = std::make_shared<std::string>();
+  return *escape[slot];
+}
 
 // The slot a definition name selects, or -1 when the name selects none.
 int resolve_name(std::string_view name);
