@@ -99,46 +99,6 @@ TEST(Decoder, CarriageReturnsAcrossBlockBoundariesAreDroppedOnce) {
   }
 }
 
-// A long report is decoded ahead in a second thread with blocks of its own
-// size; a report in memory is decoded as it is read. Both must give the
-// same characters, wherever a block cuts a character or a carriage return.
-TEST(Decoder, ReadingAheadGivesTheCharactersOfReadingAsAsked) {
-  const std::vector<std::string> pieces = {"a", "\r", "\r\n", "\xC3\xA9", "\xE2\x80\x99",
-                                           "\xF0\x9F\x8E\xB5", "\xE2\x80\xA8", "\n"};
-  std::vector<std::string> reports;
-  // Each piece in turn straddles the end of the first block of the reading
-  // thread, which starts after the reader's own first 64 KiB.
-  for (size_t pad = 65536 + 1048576 - 4; pad <= 65536 + 1048576; ++pad)
-    for (const char* tail : {"\xE2\x80\x99\xC3\xA9", "\r\r\xC3\xA9\r\n\r"})
-      reports.push_back(std::string(pad, 'x') + tail);
-  uint32_t seed = 777;
-  std::string mixed;
-  while (mixed.size() < 3500000) {
-    seed = seed * 1103515245 + 12345;
-    mixed += pieces[(seed >> 8) % pieces.size()];
-  }
-  reports.push_back(mixed);
-
-  for (const std::string& bytes : reports) {
-    FILE* f = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
-    lyricrtf::Report in(f);
-    std::vector<int> asked;
-    for (int c = lyricrtf::ugetc(in); c != EOF; c = lyricrtf::ugetc(in)) asked.push_back(c);
-    std::fclose(f);
-    ASSERT_EQ(decode(bytes), asked) << bytes.size();
-  }
-}
-
-TEST(Decoder, ALongReportCanBeLeftUnread) {
-  // The reading thread must stop when the reader is done early.
-  FILE* f = test::input_stream(std::string(8 << 20, 'y'));
-  {
-    lyricrtf::Report in(f);
-    for (int i = 0; i < 70000; ++i) ASSERT_EQ(lyricrtf::ugetc(in), 'y');
-  }
-  std::fclose(f);
-}
-
 struct LineCase {
   const char* what;
   std::string bytes;

@@ -47,8 +47,7 @@ std::ostream& operator<<(std::ostream& os, const Stanza& s) {
 std::vector<Stanza> stanzas(const std::string& lyrics, const std::string& separator) {
   lyricrtf::init();
   lyricrtf::store_escape(lyricrtf::separator_slot, separator);
-  lyricrtf::songbuf = lyrics;
-  lyricrtf::sbp = 0;
+  lyricrtf::set_lyrics(lyrics);
   std::vector<Stanza> result;
   while (lyricrtf::get_stanza()) {
     result.push_back({*escape[lyricrtf::tag_slot], *escape[lyricrtf::suffix_slot],

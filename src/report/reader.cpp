@@ -1,16 +1,8 @@
 #include "report/reader.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
-#include <system_error>
-#include <thread>
-
-#if !defined(_WIN32)
-#include <sys/stat.h>
-#endif
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -23,10 +15,6 @@ namespace {
 // Large enough that reading costs one call per 64 KiB, small enough that
 // memory does not grow with the report.
 constexpr size_t block_size = 64 * 1024;
-// The reading thread's blocks are larger: it wakes the reader once per
-// block, and waking another thread costs about as much as decoding a few
-// kilobytes.
-constexpr size_t ahead_block_size = 1024 * 1024;
 
 constexpr size_t margin = 5;  // spaces of left margin dropped from each line
 
@@ -130,147 +118,26 @@ size_t decode(unsigned char* block, size_t n, bool at_eof, size_t& used) {
 
 }  // namespace
 
-// The blocks a second thread reads and decodes ahead of the reader. Each
-// block is decoded by that thread alone and then handed over whole: the
-// reader takes them in order and gives each back when it needs the next.
-struct ReadAhead {
-  static constexpr int count = 4;
-
-  std::mutex lock;
-  std::condition_variable changed;
-  std::unique_ptr<unsigned char[]> blocks[count];
-  size_t sizes[count] = {};  // decoded characters in each block
-  int first = 0;             // the oldest block not given back
-  int filled = 0;            // blocks decoded and not given back
-  bool holding = false;      // the reader has the first block in hand
-  bool done = false;         // the end of the file has been decoded
-  bool stop = false;         // the reader is closing
-  std::thread thread;
-};
-
-namespace {
-
-// The bytes of a character cut off at a block's end: a carriage return and
-// a sequence of up to four bytes that lacks at least one.
-constexpr size_t max_carry = 4;
-
-// Whether a second thread may read the report ahead: only a regular file,
-// which never waits for a writer, so the reader can always be stopped.
-bool may_read_ahead(FILE* file) {
-#if defined(_WIN32)
-  (void)file;
-  return false;
-#else
-  struct stat info;
-  int fd = fileno(file);
-  return fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-#endif
-}
-
-// The reading thread: fills each free block with the next bytes of the
-// file, led by the bytes the block before cut off, and decodes it.
-void read_ahead(ReadAhead& ahead, FILE* file, unsigned char* kept, size_t kept_size) {
-  unsigned char carry[max_carry];
-  std::memcpy(carry, kept, kept_size);
-  for (;;) {
-    unsigned char* block;
-    int slot;
-    {
-      std::unique_lock<std::mutex> hold(ahead.lock);
-      ahead.changed.wait(hold, [&] { return ahead.stop || ahead.filled < ReadAhead::count; });
-      if (ahead.stop) return;
-      slot = (ahead.first + ahead.filled) % ReadAhead::count;
-      block = ahead.blocks[slot].get();
-    }
-    std::memcpy(block, carry, kept_size);
-    size_t n = kept_size + std::fread(block + kept_size, 1, ahead_block_size - kept_size, file);
-    bool at_eof = n < ahead_block_size;
-    size_t used = 0;
-    size_t size = decode(block, n, at_eof, used);
-    kept_size = n - used;
-    std::memcpy(carry, block + used, kept_size);
-    std::lock_guard<std::mutex> hold(ahead.lock);
-    ahead.sizes[slot] = size;
-    if (size) ++ahead.filled;
-    ahead.done = at_eof;
-    ahead.changed.notify_all();
-    if (at_eof) return;
-  }
-}
-
-// Starts the reading thread after the first block; false when it cannot.
-bool start_reading_ahead(Report& in) {
-  try {
-    auto ahead = std::make_unique<ReadAhead>();
-    for (auto& block : ahead->blocks) block.reset(new unsigned char[ahead_block_size]);
-    // The bytes the first block cut off lead the thread's first block.
-    unsigned char* kept = in.block + in.end;
-    size_t kept_size = in.carry - in.end;
-    ahead->thread = std::thread(read_ahead, std::ref(*ahead), in.file, kept, kept_size);
-    in.ahead = std::move(ahead);
-    return true;
-  } catch (const std::system_error&) {
-    return false;  // no thread to be had: read as asked instead
-  }
-}
-
-// The next decoded block from the reading thread; false at the end.
-bool take_block(Report& in) {
-  ReadAhead& ahead = *in.ahead;
-  std::unique_lock<std::mutex> hold(ahead.lock);
-  if (ahead.holding) {
-    ahead.holding = false;
-    ahead.first = (ahead.first + 1) % ReadAhead::count;
-    --ahead.filled;
-    ahead.changed.notify_all();
-  }
-  ahead.changed.wait(hold, [&] { return ahead.filled > 0 || ahead.done; });
-  in.pos = in.end = in.carry = 0;
-  if (ahead.filled == 0) {
-    in.at_eof = true;
-    return false;
-  }
-  ahead.holding = true;
-  in.block = ahead.blocks[ahead.first].get();
-  in.end = in.carry = ahead.sizes[ahead.first];
-  return true;
-}
-
-}  // namespace
-
-Report::Report(FILE* f) : file(f), storage(new unsigned char[block_size]) { block = storage.get(); }
+Report::Report(FILE* f) : file(f), block(new unsigned char[block_size]) {}
 
 Report::~Report() {
-  if (!ahead) return;
-  {
-    std::lock_guard<std::mutex> hold(ahead->lock);
-    ahead->stop = true;
-    ahead->changed.notify_all();
-  }
-  ahead->thread.join();
+  if (stop_reading) stop_reading();
 }
 
 bool refill(Report& in) {
-  if (in.ahead) return take_block(in);
-  // The first block is read here; a long regular file goes on in a second
-  // thread. (Not before the second block: the driver's first look at the
-  // report must not pay for a thread it may not need.)
-  if (in.blocks == 1 && !in.at_eof && may_read_ahead(in.file) && start_reading_ahead(in))
-    return take_block(in);
-  ++in.blocks;
   // The bytes of a character that the last block cut off lead this one.
   size_t kept = in.carry - in.end;
-  std::memmove(in.block, in.block + in.end, kept);
+  std::memmove(in.block.get(), in.block.get() + in.end, kept);
   in.pos = in.end = in.carry = 0;
   size_t n = kept;
   if (!in.at_eof) {
-    n += std::fread(in.block + kept, 1, block_size - kept, in.file);
+    n += std::fread(in.block.get() + kept, 1, block_size - kept, in.file);
     if (n < block_size) in.at_eof = true;
   }
   size_t used = 0;
-  in.end = decode(in.block, n, in.at_eof, used);
+  in.end = decode(in.block.get(), n, in.at_eof, used);
   // Undecoded bytes move up behind the characters, to lead the next block.
-  std::memmove(in.block + in.end, in.block + used, n - used);
+  std::memmove(in.block.get() + in.end, in.block.get() + used, n - used);
   in.carry = in.end + (n - used);
   return in.end > 0;
 }
@@ -281,8 +148,8 @@ bool append_line(Report& in, std::string& line) {
     if (spaces == margin || in.block[in.pos] != ' ') break;
   }
   for (;;) {
-    size_t run = line_run(in.block + in.pos, in.end - in.pos);
-    line.append(reinterpret_cast<const char*>(in.block + in.pos), run);
+    size_t run = line_run(in.block.get() + in.pos, in.end - in.pos);
+    line.append(reinterpret_cast<const char*>(in.block.get() + in.pos), run);
     in.pos += run;
     if (in.pos == in.end) {
       if (!refill(in)) return true;
@@ -291,7 +158,7 @@ bool append_line(Report& in, std::string& line) {
     if (in.block[in.pos++] != 0) return true;  // a line feed or a form feed
     // A zero ends the text; the rest of the line is consumed unread.
     for (;;) {
-      const unsigned char* p = in.block + in.pos;
+      const unsigned char* p = in.block.get() + in.pos;
       size_t n = in.end - in.pos, i = 0;
       while (i < n && p[i] != '\n' && p[i] != '\f') ++i;
       in.pos += i;
@@ -305,7 +172,7 @@ bool append_line(Report& in, std::string& line) {
 }
 
 bool append_lines(Report& in, std::string& text, std::string_view stop) {
-  const unsigned char* p = in.block;
+  const unsigned char* p = in.block.get();
   const size_t end = in.end;
   size_t pos = in.pos;  // the start of the line at hand
   size_t run = pos;     // the start of the bytes that go in unchanged

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,13 +21,7 @@ namespace lyricrtf {
 // Code that ugetc delivers for the byte-order mark.
 constexpr int byte_order_mark = 254;
 
-struct ReadAhead;
-
 // The report stream: the open file and the block decoded from it last.
-//
-// A report that is a regular file longer than one block is read and
-// decoded a few blocks ahead by a second thread, so that decoding overlaps
-// the expansion; a pipe or a terminal is read only as far as asked.
 struct Report {
   explicit Report(FILE* file);
   ~Report();
@@ -34,15 +29,15 @@ struct Report {
   Report& operator=(const Report&) = delete;
 
   FILE* file;
-  unsigned char* block;  // the decoded block in hand
-  size_t pos = 0;        // next character not handed out
-  size_t end = 0;        // end of the decoded characters
-  size_t carry = 0;      // end of the bytes after `end` that begin a character
-                         // the block cut off; they lead the next block
+  std::unique_ptr<unsigned char[]> block;
+  size_t pos = 0;    // next character not handed out
+  size_t end = 0;    // end of the decoded characters
+  size_t carry = 0;  // end of the bytes after `end` that begin a character
+                     // the block cut off; they lead the next block
   bool at_eof = false;
-  int blocks = 0;        // blocks read so far
-  std::unique_ptr<unsigned char[]> storage;
-  std::unique_ptr<ReadAhead> ahead;  // the reading thread, once started
+  // Set by a reader that reads the report ahead in another thread: stops
+  // that thread. Called before the report goes away.
+  std::function<void()> stop_reading;
 };
 
 // Reads and decodes the next block; false when no character is left.

@@ -1,19 +1,24 @@
 #include "report/songs.h"
 
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 #include "template/store.h"
 
 namespace lyricrtf {
 
-std::string songbuf;
-size_t sbp = 0;
-
 namespace {
-
-// The line last read; reused so that reading a record allocates nothing
-// once the buffers have grown to the longest line.
-std::string line;
 
 constexpr std::string_view heading = "Schedule Detail";
 constexpr std::string_view name_prefix = "for ";
@@ -26,7 +31,7 @@ bool ends_with(std::string_view text, std::string_view tail) {
 // The schedule name of a "for " line: from its fifth character up to the
 // first '.' after it, or to the line's end.
 std::string_view schedule_name(std::string_view for_line) {
-  if (for_line.size() <= name_prefix.size()) return {};
+  if (for_line.size() <= name_prefix.size()) return for_line.substr(0, 0);
   std::string_view name = for_line.substr(name_prefix.size());
   return name.substr(0, name.find('.'));
 }
@@ -46,10 +51,266 @@ void write_title(const std::string& title) {
   std::fputc('\n', stderr);
 }
 
+// A stretch of a batch's text.
+struct Span {
+  size_t at = 0;
+  size_t size = 0;
+};
+
+// One song record as read from the report, before anything shows: its
+// texts lie in its batch's text, its stanzas in the batch's cuts.
+struct Record {
+  enum Kind {
+    end_of_report,  // nothing left: the line where a record begins is missing
+    empty_line,     // the line where a record begins is empty
+    song,
+  } kind = end_of_report;
+  bool strange_heading = false;  // the first line is not "Schedule Detail"
+  bool damaged = false;          // the second line does not begin with "for "
+  bool cut_off = false;          // the report ends inside the record
+  bool copyright_blank = false;  // the copyright line begins with a space
+  Span name;                     // the schedule name from the "for " line
+  Span title, author, copyright, number;
+  Span lyrics;  // empty when the record is passed over
+  size_t first_cut = 0, cut_count = 0;
+  size_t first_feed = 0, feed_count = 0;
+};
+
+// Records in the order read, their texts written one after another into
+// one buffer, which a reader in another thread goes through front to back.
+// Records read ahead travel in batches, so that the two threads meet once
+// per batch rather than once per record.
+struct alignas(64) Batch {
+  static constexpr size_t most_records = 64;
+  static constexpr size_t most_bytes = 256 * 1024;
+
+  std::string text;
+  std::vector<Record> records;
+  std::vector<Cut> cuts;
+  std::vector<size_t> feeds;
+
+  void clear() {
+    // A batch that held a huge record gives its memory back.
+    if (text.capacity() > 4 * most_bytes) std::string().swap(text);
+    text.clear();
+    records.clear();
+    cuts.clear();
+    feeds.clear();
+  }
+  std::string_view view(Span span) const {
+    return std::string_view(text).substr(span.at, span.size);
+  }
+};
+
+// Reads the next song record of `in` into `batch`; false at the end of the
+// report. Touches nothing but its arguments, so that another thread can
+// run it.
+bool read_record(Report& in, Batch& batch) {
+  std::string& text = batch.text;
+  Record& record = batch.records.emplace_back();
+  auto read = [&](Span& span) {
+    span.at = text.size();
+    bool more = append_line(in, text);
+    span.size = text.size() - span.at;
+    return more;
+  };
+
+  Span line;
+  if (!read(line)) return false;
+  if (line.size == 0) {
+    record.kind = Record::empty_line;
+    return true;
+  }
+  record.kind = Record::song;
+  record.strange_heading = batch.view(line) != heading;
+
+  read(line);
+  std::string_view for_line = batch.view(line);
+  record.damaged = for_line.compare(0, name_prefix.size(), name_prefix) != 0;
+  std::string_view name = schedule_name(for_line);
+  record.name = {line.at + static_cast<size_t>(name.data() - for_line.data()), name.size()};
+
+  read(record.title);
+  // Slide shows in the schedule carry no lyrics of their own.
+  bool passed_over = ends_with(batch.view(record.title), ".ppt") ||
+                     ends_with(batch.view(record.title), ".pptx");
+
+  // The lyrics run to the end marker; they are read straight into the
+  // batch's text. A line that begins at the end of the file is never a
+  // lyrics line, so a cut-off record ends there.
+  const size_t lyrics = text.size();
+  bool more = read(line);
+  if (batch.view(line) == batch.view(record.title)) passed_over = true;
+  if (batch.view(line) == end_of_lyrics) {
+    text.resize(lyrics);
+  } else {
+    if (more) text.push_back('\n');
+    while (more) {
+      if (append_lines(in, text, end_of_lyrics)) break;
+      size_t start = text.size();
+      more = append_line(in, text);
+      if (std::string_view(text).substr(start) == end_of_lyrics) {
+        text.resize(start);
+        break;
+      }
+      if (more) text.push_back('\n');
+    }
+    record.cut_off = !more;
+    if (text.size() > lyrics) text.pop_back();
+  }
+  record.lyrics = {lyrics, passed_over ? 0 : text.size() - lyrics};
+
+  read(record.author);
+  record.author.size = batch.view(record.author).find_last_not_of(' ') + 1;
+  read(record.copyright);
+  record.copyright_blank = record.copyright.size > 0 && text[record.copyright.at] == ' ';
+  read(record.number);
+
+  record.first_cut = batch.cuts.size();
+  record.first_feed = batch.feeds.size();
+  cut_stanzas(batch.view(record.lyrics), batch.cuts, batch.feeds);
+  record.cut_count = batch.cuts.size() - record.first_cut;
+  record.feed_count = batch.feeds.size() - record.first_feed;
+  return true;
+}
+
+// The thread that reads a report ahead, and the batches it fills. The
+// reading thread fills the batches after the first `filled` ones in turn;
+// get_song takes records from the first and gives it back when done.
+struct SongReader {
+  static constexpr int batch_count = 3;
+
+  Report* in = nullptr;
+  std::mutex lock;
+  std::condition_variable changed;
+  Batch batches[batch_count];
+  int first = 0;
+  int filled = 0;
+  bool done = false;  // the reading thread has read its last record
+  bool stop = false;  // the reading thread is to stop
+  std::exception_ptr failure;
+  std::thread thread;
+  // Only get_song's thread uses these; they keep a cache line of their own.
+  alignas(64) bool holding = false;  // get_song has taken records from the first batch
+  size_t next = 0;                   // the next record of the first batch
+};
+
+std::unique_ptr<SongReader> reader;
+Batch own_batch;          // the record read as asked, where nothing reads ahead
+const Record no_record;  // what is left after the end of the report
+
+// Whether a second thread may read the report ahead: only a regular file,
+// which never waits for a writer, so that the thread can always be
+// stopped.
+bool may_read_ahead(FILE* file) {
+#if defined(_WIN32)
+  (void)file;
+  return false;
+#else
+  struct stat info;
+  int fd = fileno(file);
+  return fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+#endif
+}
+
+void read_ahead(SongReader& r) {
+  try {
+    for (;;) {
+      Batch* batch;
+      {
+        std::unique_lock<std::mutex> hold(r.lock);
+        r.changed.wait(hold, [&] { return r.stop || r.filled < SongReader::batch_count; });
+        if (r.stop) return;
+        batch = &r.batches[(r.first + r.filled) % SongReader::batch_count];
+      }
+      batch->clear();
+      bool more = true;
+      while (more && batch->records.size() < Batch::most_records &&
+             batch->text.size() < Batch::most_bytes)
+        more = read_record(*r.in, *batch);
+      std::lock_guard<std::mutex> hold(r.lock);
+      ++r.filled;
+      r.done = !more;
+      r.changed.notify_all();
+      if (!more) return;
+    }
+  } catch (...) {
+    std::lock_guard<std::mutex> hold(r.lock);
+    r.failure = std::current_exception();
+    r.done = true;
+    r.changed.notify_all();
+  }
+}
+
+void stop_reading_ahead() {
+  if (!reader) return;
+  {
+    std::lock_guard<std::mutex> hold(reader->lock);
+    reader->stop = true;
+    reader->changed.notify_all();
+  }
+  reader->thread.join();
+  reader->in->stop_reading = nullptr;
+  reader.reset();
+}
+
+// Starts reading `in` ahead, unless no thread is to be had.
+void start_reading_ahead(Report& in) {
+  auto r = std::make_unique<SongReader>();
+  r->in = &in;
+  try {
+    r->thread = std::thread(read_ahead, std::ref(*r));
+  } catch (const std::system_error&) {
+    return;  // the report is read as asked instead
+  }
+  reader = std::move(r);
+  in.stop_reading = stop_reading_ahead;
+}
+
+// The next record from the reading thread, and in `batch` the batch that
+// holds it.
+const Record& take_record(SongReader& r, const Batch*& batch) {
+  if (r.holding && r.next < r.batches[r.first].records.size()) {
+    batch = &r.batches[r.first];
+    return batch->records[r.next++];
+  }
+  std::unique_lock<std::mutex> hold(r.lock);
+  if (r.holding) {
+    r.holding = false;
+    r.first = (r.first + 1) % SongReader::batch_count;
+    --r.filled;
+    r.changed.notify_all();
+  }
+  r.changed.wait(hold, [&] { return r.filled > 0 || r.done; });
+  if (r.filled == 0) {
+    if (r.failure) std::rethrow_exception(r.failure);
+    return no_record;
+  }
+  r.holding = true;
+  r.next = 1;
+  batch = &r.batches[r.first];
+  return batch->records[0];
+}
+
+// The next song record of `in`, read ahead where it may be.
+const Record& next_record(Report& in, const Batch*& batch) {
+  if (reader && reader->in != &in) stop_reading_ahead();
+  if (!reader && may_read_ahead(in.file)) start_reading_ahead(in);
+  if (reader) return take_record(*reader, batch);
+  own_batch.clear();
+  read_record(in, own_batch);
+  batch = &own_batch;
+  return own_batch.records[0];
+}
+
 }  // namespace
 
 void clear_song() {
+  stop_reading_ahead();
   songbuf.clear();
+  stanzas.cuts.clear();
+  stanzas.feeds.clear();
+  stanzas.next = 0;
   sbp = 0;
 }
 
@@ -71,62 +332,34 @@ std::string console_text(std::string_view text, bool utf8) {
   return shown;
 }
 
+
 bool get_song(Report& in) {
-  if (!get_line(in, line) || line.empty()) return false;
-  if (line != heading) warn("Warning: this doesn't look like Schedule output.\n");
-
-  get_line(in, line);
-  if (line.compare(0, name_prefix.size(), name_prefix) != 0)
-    warn("Warning: this output looks damaged.\n");
-  store_escape(schedule_name_slot, schedule_name(line));
-
-  get_line(in, line);
-  store_escape(title_slot, line);
+  const Batch* batch = nullptr;
+  const Record& record = next_record(in, batch);
+  if (record.kind != Record::song) return false;
+  if (record.strange_heading) warn("Warning: this doesn't look like Schedule output.\n");
+  if (record.damaged) warn("Warning: this output looks damaged.\n");
+  store_escape(schedule_name_slot, batch->view(record.name));
+  store_escape(title_slot, batch->view(record.title));
   const std::string& title = *escape[title_slot];
   write_title(title);
+  if (record.cut_off) warn("Warning: the report ends inside a song record.\n");
 
-  // Slide shows in the schedule carry no lyrics of their own.
-  bool passed_over = ends_with(title, ".ppt") || ends_with(title, ".pptx");
-
-  songbuf.clear();
-  bool more = get_line(in, line);
-  if (line == title) passed_over = true;
-
-  // The lyrics run to the end marker; the lines after the first are read
-  // straight into the song buffer. A line that begins at the end of the
-  // file is never a lyrics line, so a cut-off record ends there.
-  if (line != end_of_lyrics) {
-    if (more) songbuf.append(line).push_back('\n');
-    while (more) {
-      if (append_lines(in, songbuf, end_of_lyrics)) break;
-      size_t start = songbuf.size();
-      more = append_line(in, songbuf);
-      if (std::string_view(songbuf).substr(start) == end_of_lyrics) {
-        songbuf.resize(start);
-        break;
-      }
-      if (more) songbuf.push_back('\n');
-    }
-    if (!more) warn("Warning: the report ends inside a song record.\n");
-  }
-  if (!songbuf.empty()) songbuf.pop_back();
-
-  get_line(in, line);
-  line.erase(line.find_last_not_of(' ') + 1);
-  store_escape(author_slot, line);
-
-  get_line(in, line);
-  store_escape(copyright_slot, line);
-  if (!line.empty() && line[0] == ' ')
+  store_escape(author_slot, batch->view(record.author));
+  store_escape(copyright_slot, batch->view(record.copyright));
+  if (record.copyright_blank)
     store_escape(label_slot, "");
   else
     store_escape(label_slot, *escape[label_text_slot]);
+  store_escape(number_slot, batch->view(record.number));
 
-  get_line(in, line);
-  store_escape(number_slot, line);
-
+  songbuf.assign(batch->view(record.lyrics));
+  auto cuts = batch->cuts.begin() + static_cast<std::ptrdiff_t>(record.first_cut);
+  stanzas.cuts.assign(cuts, cuts + static_cast<std::ptrdiff_t>(record.cut_count));
+  auto feeds = batch->feeds.begin() + static_cast<std::ptrdiff_t>(record.first_feed);
+  stanzas.feeds.assign(feeds, feeds + static_cast<std::ptrdiff_t>(record.feed_count));
+  stanzas.next = 0;
   sbp = 0;
-  if (passed_over) songbuf.clear();
   return !title.empty();
 }
 

@@ -164,6 +164,7 @@ void put_schedule(FILE* out, Report& in) {
   pending_size = 0;
   expand_slot(out, schedule_slot, in);
   flush(out);
+  clear_song();  // stops reading the report ahead
 }
 
 }  // namespace lyricrtf
