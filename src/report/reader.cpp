@@ -56,6 +56,47 @@ size_t line_run(const unsigned char* p, size_t n) {
   return i;
 }
 
+// Length of the stretch of whole lines at the start of p[0..n) that need
+// no care: each begins with a character other than a space, holds no form
+// feed and no zero, and ends with a line feed. Most lyrics are such lines;
+// they are found 64 bytes at a time, not line by line.
+size_t plain_lines(const unsigned char* p, size_t n) {
+  size_t plain = 0;
+#if defined(__SSE2__)
+  const __m128i line_feed = _mm_set1_epi8('\n');
+  const __m128i space = _mm_set1_epi8(' ');
+  const __m128i form_feed = _mm_set1_epi8('\f');
+  const __m128i zero = _mm_setzero_si128();
+  uint64_t after_line_feed = 1;  // p begins a line
+  for (size_t c = 0; c + 64 <= n; c += 64) {
+    uint64_t feeds = 0, spaces = 0, stops = 0;
+    for (int k = 0; k < 4; ++k) {
+      __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + c + 16 * k));
+      auto bits = [&](__m128i m) {
+        return static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m))) << (16 * k);
+      };
+      feeds |= bits(_mm_cmpeq_epi8(x, line_feed));
+      spaces |= bits(_mm_cmpeq_epi8(x, space));
+      stops |= bits(_mm_or_si128(_mm_cmpeq_epi8(x, form_feed), _mm_cmpeq_epi8(x, zero)));
+    }
+    uint64_t starts = (feeds << 1) | after_line_feed;
+    uint64_t bad = (starts & spaces) | stops;
+    if (bad) {
+      // The stretch ends where the line that needs care begins.
+      int first = __builtin_ctzll(bad);
+      uint64_t earlier = starts & ((2ULL << first) - 1);
+      return earlier ? c + 63 - static_cast<size_t>(__builtin_clzll(earlier)) : plain;
+    }
+    if (feeds) plain = c + 64 - static_cast<size_t>(__builtin_clzll(feeds));
+    after_line_feed = feeds >> 63;
+  }
+#else
+  (void)p;
+  (void)n;
+#endif
+  return plain;  // the rest goes line by line
+}
+
 int map_code_point(int value) {
   if (value <= 254) return value;
   switch (value) {
@@ -178,6 +219,7 @@ bool append_lines(Report& in, std::string& text, std::string_view stop) {
   size_t run = pos;     // the start of the bytes that go in unchanged
   size_t after_stop = 0;
   for (;;) {
+    if (pos < end && p[pos] != ' ') pos += plain_lines(p + pos, end - pos);
     size_t start = pos, limit = std::min(end, pos + margin);
     while (start < limit && p[start] == ' ') ++start;
     if (start == end) break;

@@ -1,5 +1,6 @@
 #include "report/songs.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
@@ -12,6 +13,9 @@
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
+#endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 #include "template/store.h"
@@ -174,25 +178,27 @@ bool read_record(Report& in, Batch& batch) {
   return true;
 }
 
-// The thread that reads a report ahead, and the batches it fills. The
-// reading thread fills the batches after the first `filled` ones in turn;
-// get_song takes records from the first and gives it back when done.
+// The thread that reads a report ahead, and the batches it fills in turn:
+// batch k goes to batches[k % batch_count]. The reading thread fills batch
+// `produced` once get_song has given back enough of the earlier ones;
+// get_song takes records from batch `consumed` and gives it back when done.
 struct SongReader {
-  static constexpr int batch_count = 3;
+  static constexpr size_t batch_count = 3;
 
   Report* in = nullptr;
-  std::mutex lock;
+  std::mutex lock;  // guards nothing but the waits on `changed`
   std::condition_variable changed;
   Batch batches[batch_count];
-  int first = 0;
-  int filled = 0;
-  bool done = false;  // the reading thread has read its last record
-  bool stop = false;  // the reading thread is to stop
-  std::exception_ptr failure;
+  std::exception_ptr failure;  // set before `done`
   std::thread thread;
-  // Only get_song's thread uses these; they keep a cache line of their own.
-  alignas(64) bool holding = false;  // get_song has taken records from the first batch
-  size_t next = 0;                   // the next record of the first batch
+  std::atomic<bool> stop{false};  // the reading thread is to stop
+  // The reading thread's counts and get_song's keep cache lines of their
+  // own: each is written once per batch, read by the other thread often.
+  alignas(64) std::atomic<size_t> produced{0};
+  std::atomic<bool> done{false};  // the reading thread has read its last record
+  alignas(64) std::atomic<size_t> consumed{0};
+  bool holding = false;  // get_song has taken records from batch `consumed`
+  size_t next = 0;       // the next record of that batch
 };
 
 std::unique_ptr<SongReader> reader;
@@ -213,42 +219,61 @@ bool may_read_ahead(FILE* file) {
 #endif
 }
 
+// Wakes a thread that waits on `changed` after a count or flag changed.
+// Taking the lock first means a thread that has just found nothing to do
+// is already waiting, so the wake-up is not lost.
+void wake(SongReader& r) {
+  { std::lock_guard<std::mutex> hold(r.lock); }
+  r.changed.notify_all();
+}
+
+// Waits until `ready` holds. A batch takes a fraction of a millisecond to
+// fill or use, less than it takes to wake a sleeping thread, so the waiter
+// first watches the counts for a while.
+template <typename Ready>
+void wait_for(SongReader& r, Ready ready) {
+  for (int turn = 0; turn < 20000; ++turn) {
+    if (ready()) return;
+#if defined(__SSE2__)
+    _mm_pause();
+#else
+    std::this_thread::yield();
+#endif
+  }
+  std::unique_lock<std::mutex> hold(r.lock);
+  r.changed.wait(hold, ready);
+}
+
 void read_ahead(SongReader& r) {
   try {
-    for (;;) {
-      Batch* batch;
-      {
-        std::unique_lock<std::mutex> hold(r.lock);
-        r.changed.wait(hold, [&] { return r.stop || r.filled < SongReader::batch_count; });
-        if (r.stop) return;
-        batch = &r.batches[(r.first + r.filled) % SongReader::batch_count];
-      }
-      batch->clear();
+    for (size_t k = 0;; ++k) {
+      wait_for(r, [&] {
+        return r.stop.load(std::memory_order_acquire) ||
+               k - r.consumed.load(std::memory_order_acquire) < SongReader::batch_count;
+      });
+      if (r.stop.load(std::memory_order_acquire)) return;
+      Batch& batch = r.batches[k % SongReader::batch_count];
+      batch.clear();
       bool more = true;
-      while (more && batch->records.size() < Batch::most_records &&
-             batch->text.size() < Batch::most_bytes)
-        more = read_record(*r.in, *batch);
-      std::lock_guard<std::mutex> hold(r.lock);
-      ++r.filled;
-      r.done = !more;
-      r.changed.notify_all();
+      while (more && batch.records.size() < Batch::most_records &&
+             batch.text.size() < Batch::most_bytes)
+        more = read_record(*r.in, batch);
+      r.produced.store(k + 1, std::memory_order_release);
+      if (!more) r.done.store(true, std::memory_order_release);
+      wake(r);
       if (!more) return;
     }
   } catch (...) {
-    std::lock_guard<std::mutex> hold(r.lock);
     r.failure = std::current_exception();
-    r.done = true;
-    r.changed.notify_all();
+    r.done.store(true, std::memory_order_release);
+    wake(r);
   }
 }
 
 void stop_reading_ahead() {
   if (!reader) return;
-  {
-    std::lock_guard<std::mutex> hold(reader->lock);
-    reader->stop = true;
-    reader->changed.notify_all();
-  }
+  reader->stop.store(true, std::memory_order_release);
+  wake(*reader);
   reader->thread.join();
   reader->in->stop_reading = nullptr;
   reader.reset();
@@ -270,25 +295,25 @@ void start_reading_ahead(Report& in) {
 // The next record from the reading thread, and in `batch` the batch that
 // holds it.
 const Record& take_record(SongReader& r, const Batch*& batch) {
-  if (r.holding && r.next < r.batches[r.first].records.size()) {
-    batch = &r.batches[r.first];
-    return batch->records[r.next++];
-  }
-  std::unique_lock<std::mutex> hold(r.lock);
+  size_t k = r.consumed.load(std::memory_order_relaxed);
   if (r.holding) {
+    batch = &r.batches[k % SongReader::batch_count];
+    if (r.next < batch->records.size()) return batch->records[r.next++];
+    // Done with this batch: the reading thread may fill it again.
     r.holding = false;
-    r.first = (r.first + 1) % SongReader::batch_count;
-    --r.filled;
-    r.changed.notify_all();
+    r.consumed.store(++k, std::memory_order_release);
+    wake(r);
   }
-  r.changed.wait(hold, [&] { return r.filled > 0 || r.done; });
-  if (r.filled == 0) {
+  wait_for(r, [&] {
+    return r.produced.load(std::memory_order_acquire) > k || r.done.load(std::memory_order_acquire);
+  });
+  if (r.produced.load(std::memory_order_acquire) == k) {
     if (r.failure) std::rethrow_exception(r.failure);
     return no_record;
   }
   r.holding = true;
   r.next = 1;
-  batch = &r.batches[r.first];
+  batch = &r.batches[k % SongReader::batch_count];
   return batch->records[0];
 }
 

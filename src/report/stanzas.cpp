@@ -1,5 +1,6 @@
 #include "report/stanzas.h"
 
+#include <array>
 #include <cstring>
 
 #include "template/scan.h"
@@ -14,6 +15,20 @@ Stanzas stanzas;
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// tag_by_initial as a table, and the second letter of each tag's name
+// (none for 0: no byte with the lower-case bit set is 0).
+constexpr std::array<unsigned char, 256> initial_tags = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c)
+    table[static_cast<size_t>(c)] = static_cast<unsigned char>(tag_by_initial(static_cast<char>(c)));
+  return table;
+}();
+constexpr std::array<char, tags.size() + 1> second_letters = [] {
+  std::array<char, tags.size() + 1> letters{};
+  for (size_t t = 0; t < tags.size(); ++t) letters[t + 1] = static_cast<char>(tags[t][1] | 0x20);
+  return letters;
+}();
 
 // The tag of the line that begins at `pos` of `lyrics`, or 0.
 int tag_at(std::string_view lyrics, size_t pos) {
@@ -74,48 +89,66 @@ int is_tag(size_t pos) { return tag_at(songbuf, pos); }
 
 void cut_stanzas(std::string_view lyrics, std::vector<Cut>& cuts, std::vector<size_t>& feeds) {
   const size_t size = lyrics.size();
+  if (size == 0) return;
   const char* text = lyrics.data();
-  const size_t feeds_before = feeds.size();
-  size_t pos = 0;
-  int tag = tag_at(lyrics, 0);
-  while (pos < size) {
+  // Every line feed, once: line k runs from the feed before it (or the
+  // start) to the feed after it (or the end). The last line is empty when
+  // the lyrics end with a line feed.
+  const size_t base = feeds.size();
+  find_every_byte(text, size, '\n', feeds);
+  const size_t* feed = feeds.data() + base;
+  const size_t lines = feeds.size() - base + 1;
+  auto start = [&](size_t k) { return k == 0 ? 0 : feed[k - 1] + 1; };
+  // The tag of line k; an empty last line is no tag line. Few lines begin
+  // with the first two letters of a tag name, and those are found without
+  // a test that depends on the line.
+  auto tag_of = [&](size_t k) {
+    size_t at = start(k);
+    if (at >= size) return 0;
+    char second = at + 1 < size ? text[at + 1] : 0;
+    if ((second | 0x20) != second_letters[initial_tags[static_cast<unsigned char>(text[at])]])
+      return 0;
+    return tag_at(lyrics, at);
+  };
+
+  size_t k = 0;  // the line that begins the stanza
+  int tag = tag_of(0);
+  while (k < lines) {
     Cut& cut = cuts.emplace_back();
-    size_t end = pos + find_byte(text + pos, size - pos, '\n');
+    size_t at = start(k);
+    size_t end = k + 1 < lines ? feed[k] : size;
     if (tag) {
-      size_t space = pos + find_byte(text + pos, end - pos, ' ');
-      cut.tag = pos;
-      cut.tag_size = space - pos;
+      size_t space = at + find_byte(text + at, end - at, ' ');
+      cut.tag = at;
+      cut.tag_size = space - at;
       cut.suffix = space < end ? space + 1 : end;
       cut.suffix_size = end - cut.suffix;
     } else {
       // Lyrics that do not begin with a tag line: their first line is the
       // title again, or a remark, and belongs to no stanza.
-      cut.tag = cut.suffix = pos;
+      cut.tag = cut.suffix = at;
     }
-    pos = end < size ? end + 1 : end;
 
     // The stanza's lines run up to the next tag line or the lyrics' end. An
     // empty line that ends the lyrics after a line feed belongs to it, so
     // its text is the lines as they stand, each line feed replaced by the
     // Line separator.
-    const size_t first_feed = feeds.size();
-    size_t stop = pos;
+    size_t next = k + 1;
     tag = 0;
-    for (;;) {
-      if (stop < size && tag_by_initial(text[stop]) && (tag = tag_at(lyrics, stop))) break;
-      stop += find_byte(text + stop, size - stop, '\n');
-      if (stop == size) break;
-      feeds.push_back(stop++);
+    while (next < lines && !(tag = tag_of(next))) ++next;
+    cut.from = k + 1 < lines ? feed[k] + 1 : size;
+    cut.first_feed = k + 1;
+    if (next < lines) {
+      // Before a tag line, the last line's feed is not part of the text.
+      cut.stop = start(next);
+      cut.feed_count = next > k + 1 ? next - k - 2 : 0;
+      cut.to = next > k + 1 ? cut.stop - 1 : cut.stop;
+    } else {
+      cut.stop = size;
+      cut.feed_count = k + 2 <= lines ? lines - k - 2 : 0;
+      cut.to = size;
     }
-    size_t feed_count = feeds.size() - first_feed;
-    // Before a tag line, the last line's feed is not part of the text.
-    bool before_tag = stop < size && feed_count > 0;
-    cut.from = pos;
-    cut.to = before_tag ? stop - 1 : stop;
-    cut.first_feed = first_feed - feeds_before;
-    cut.feed_count = before_tag ? feed_count - 1 : feed_count;
-    cut.stop = stop;
-    pos = stop;
+    k = next;
   }
 }
 

@@ -3,6 +3,7 @@
 // these look at 16 bytes at a time in place.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -70,6 +71,57 @@ inline size_t find_byte(const char* p, size_t n, char c) {
   while (i < n && p[i] != c) ++i;
   return i;
 #endif
+}
+
+// Appends to `found` the position of every `c` in p[0..n), in order. The
+// positions of 64 bytes are taken from one bit mask, four of them without
+// a test each: the number of matches in a stretch is too irregular for the
+// processor to guess.
+template <typename Positions>
+void find_every_byte(const char* p, size_t n, char c, Positions& found) {
+  constexpr size_t piece = 4096;
+  size_t buffer[piece + 4];
+  for (size_t begin = 0; begin < n; begin += piece) {
+    const size_t size = std::min(piece, n - begin);
+    size_t count = 0;
+    for (size_t i = 0; i < size; i += 64) {
+      const char* chunk = p + begin + i;
+      const size_t length = std::min<size_t>(64, size - i);
+      char padded[64];
+      if (length < 64) {
+        // The last bytes, padded with bytes that are not `c`.
+        std::memset(padded, ~c, sizeof padded);
+        std::memcpy(padded, chunk, length);
+        chunk = padded;
+      }
+      uint64_t mask = 0;
+#if defined(__SSE2__)
+      const __m128i wanted = _mm_set1_epi8(c);
+      for (int k = 0; k < 4; ++k) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + 16 * k));
+        mask |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, wanted))))
+                << (16 * k);
+      }
+#else
+      for (int k = 0; k < 64; ++k) mask |= static_cast<uint64_t>(chunk[k] == c) << k;
+#endif
+      const size_t at = begin + i;
+      const size_t matches = static_cast<size_t>(__builtin_popcountll(mask));
+      // The top bit keeps the count of trailing zeros defined when the
+      // mask runs out; such positions lie past `count` and are overwritten.
+      constexpr uint64_t top = 1ULL << 63;
+      for (int k = 0; k < 4; ++k) {
+        buffer[count + static_cast<size_t>(k)] = at + static_cast<size_t>(__builtin_ctzll(mask | top));
+        mask &= mask - 1;
+      }
+      for (size_t k = 4; k < matches; ++k) {
+        buffer[count + k] = at + static_cast<size_t>(__builtin_ctzll(mask));
+        mask &= mask - 1;
+      }
+      count += matches;
+    }
+    found.insert(found.end(), buffer, buffer + count);
+  }
 }
 
 // Copies n bytes from `from` to `to`, 16 at a time where `from` has at least

@@ -1,6 +1,7 @@
 #include "template/store.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "template/scan.h"
 
@@ -29,7 +30,15 @@ void init() {
 
 void store_escape(int slot, std::string_view text) {
   text = text.substr(0, find_byte(text.data(), text.size(), '\0'));
-  writable_escape(slot).assign(text.data(), text.size());
+  std::string& stored = writable_escape(slot);
+  // Overwriting in place and then setting the size costs less than a
+  // general assignment.
+  size_t kept = std::min(stored.size(), text.size());
+  if (kept) std::memmove(stored.data(), text.data(), kept);
+  if (text.size() > kept)
+    stored.append(text.data() + kept, text.size() - kept);
+  else
+    stored.resize(text.size());
 }
 
 int resolve_name(std::string_view name) {

@@ -64,7 +64,7 @@ inline bool same_name(std::string_view a, std::string_view b) {
 
 // The tag names begin with seven different letters, so a text's first
 // letter tells the one tag it can name: that tag's position (from 1), or 0.
-inline int tag_by_initial(char c) {
+constexpr int tag_by_initial(char c) {
   switch (c | 0x20) {
     case 'v': return 1;
     case 'c': return 2;
