@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -17,25 +18,6 @@ namespace {
 constexpr size_t block_size = 64 * 1024;
 
 constexpr size_t margin = 5;  // spaces of left margin dropped from each line
-
-// Length of the leading run of p[0..n) that needs no decoding: no carriage
-// return and no lead byte (0xC0 and above). Stray continuation bytes 0x80
-// to 0xBF stand for themselves.
-size_t plain_bytes(const unsigned char* p, size_t n) {
-  size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i carriage_return = _mm_set1_epi8('\r');
-  const __m128i lead = _mm_set1_epi8(static_cast<char>(0xC0));
-  for (; i + 16 <= n; i += 16) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    __m128i leads = _mm_cmpeq_epi8(_mm_max_epu8(x, lead), x);
-    int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, carriage_return), leads));
-    if (mask) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-  }
-#endif
-  while (i < n && p[i] != '\r' && p[i] < 0xC0) ++i;
-  return i;
-}
 
 // Length of the leading run of decoded characters p[0..n) that neither end
 // a line (line feed, form feed) nor cut its text (zero).
@@ -56,11 +38,17 @@ size_t line_run(const unsigned char* p, size_t n) {
   return i;
 }
 
+// Appends to `feeds` at + i for each bit i set in `mask`.
+void note_feeds(uint64_t mask, size_t at, std::vector<size_t>& feeds) {
+  for (; mask; mask &= mask - 1) feeds.push_back(at + static_cast<size_t>(__builtin_ctzll(mask)));
+}
+
 // Length of the stretch of whole lines at the start of p[0..n) that need
 // no care: each begins with a character other than a space, holds no form
 // feed and no zero, and ends with a line feed. Most lyrics are such lines;
-// they are found 64 bytes at a time, not line by line.
-size_t plain_lines(const unsigned char* p, size_t n) {
+// they are found 64 bytes at a time, not line by line. With `feeds`, the
+// position of each of their line feeds, plus `shift`, goes there too.
+size_t plain_lines(const unsigned char* p, size_t n, std::vector<size_t>* feeds, size_t shift) {
   size_t plain = 0;
 #if defined(__SSE2__)
   const __m128i line_feed = _mm_set1_epi8('\n');
@@ -69,30 +57,36 @@ size_t plain_lines(const unsigned char* p, size_t n) {
   const __m128i zero = _mm_setzero_si128();
   uint64_t after_line_feed = 1;  // p begins a line
   for (size_t c = 0; c + 64 <= n; c += 64) {
-    uint64_t feeds = 0, spaces = 0, stops = 0;
+    uint64_t line_feeds = 0, spaces = 0, stops = 0;
     for (int k = 0; k < 4; ++k) {
       __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + c + 16 * k));
       auto bits = [&](__m128i m) {
         return static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m))) << (16 * k);
       };
-      feeds |= bits(_mm_cmpeq_epi8(x, line_feed));
+      line_feeds |= bits(_mm_cmpeq_epi8(x, line_feed));
       spaces |= bits(_mm_cmpeq_epi8(x, space));
       stops |= bits(_mm_or_si128(_mm_cmpeq_epi8(x, form_feed), _mm_cmpeq_epi8(x, zero)));
     }
-    uint64_t starts = (feeds << 1) | after_line_feed;
+    uint64_t starts = (line_feeds << 1) | after_line_feed;
     uint64_t bad = (starts & spaces) | stops;
     if (bad) {
       // The stretch ends where the line that needs care begins.
       int first = __builtin_ctzll(bad);
       uint64_t earlier = starts & ((2ULL << first) - 1);
-      return earlier ? c + 63 - static_cast<size_t>(__builtin_clzll(earlier)) : plain;
+      if (!earlier) return plain;
+      size_t last = static_cast<size_t>(63 - __builtin_clzll(earlier));
+      if (feeds) note_feeds(line_feeds & ((1ULL << last) - 1), c + shift, *feeds);
+      return c + last;
     }
-    if (feeds) plain = c + 64 - static_cast<size_t>(__builtin_clzll(feeds));
-    after_line_feed = feeds >> 63;
+    if (feeds) note_feeds(line_feeds, c + shift, *feeds);
+    if (line_feeds) plain = c + 64 - static_cast<size_t>(__builtin_clzll(line_feeds));
+    after_line_feed = line_feeds >> 63;
   }
 #else
   (void)p;
   (void)n;
+  (void)feeds;
+  (void)shift;
 #endif
   return plain;  // the rest goes line by line
 }
@@ -111,21 +105,38 @@ int map_code_point(int value) {
 // Bytes a character takes that begins with the lead byte `b` (0xC0 and up).
 size_t sequence_length(unsigned b) { return b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4; }
 
-// Decodes in place the bytes block[0..n) into characters at block[0..);
-// returns how many characters, and in `used` how many bytes they took. A
-// character that the block cuts off is left undecoded unless `at_eof`, where
-// each missing byte adds its low six bits, all ones.
-size_t decode(unsigned char* block, size_t n, bool at_eof, size_t& used) {
+// Decodes the bytes p[0..n) into characters at out[0..), which has room
+// for n + 16; returns how many characters, and in `used` how many bytes
+// they took. A character that the bytes cut off is left undecoded unless
+// `at_eof`, where each missing byte adds its low six bits, all ones.
+size_t decode(const unsigned char* p, size_t n, bool at_eof, size_t& used, unsigned char* out) {
   size_t r = 0, w = 0;
   for (;;) {
-    size_t run = plain_bytes(block + r, n - r);
-    if (w != r) std::memmove(block + w, block + r, run);
-    r += run;
-    w += run;
+#if defined(__SSE2__)
+    // 16 bytes at a time are copied whole; the output goes on only as far
+    // as no byte needs decoding.
+    const __m128i carriage_return = _mm_set1_epi8('\r');
+    const __m128i lead = _mm_set1_epi8(static_cast<char>(0xC0));
+    while (r + 16 <= n) {
+      __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + r));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + w), x);
+      __m128i leads = _mm_cmpeq_epi8(_mm_max_epu8(x, lead), x);
+      int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, carriage_return), leads));
+      if (mask) {
+        size_t plain = static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        r += plain;
+        w += plain;
+        break;
+      }
+      r += 16;
+      w += 16;
+    }
+#endif
+    while (r < n && p[r] != '\r' && p[r] < 0xC0) out[w++] = p[r++];
     if (r == n) break;
 
     size_t start = r;
-    unsigned b = block[r];
+    unsigned b = p[r];
     if (b == '\r') {
       // The byte after a carriage return begins the character, whatever it
       // is; a second carriage return is a character of its own.
@@ -133,9 +144,9 @@ size_t decode(unsigned char* block, size_t n, bool at_eof, size_t& used) {
         if (at_eof) r = n;  // the end of file follows: nothing more
         break;
       }
-      b = block[++r];
+      b = p[++r];
       if (b < 0xC0) {
-        block[w++] = static_cast<unsigned char>(b);
+        out[w++] = static_cast<unsigned char>(b);
         ++r;
         continue;
       }
@@ -147,11 +158,11 @@ size_t decode(unsigned char* block, size_t n, bool at_eof, size_t& used) {
     }
     int value = static_cast<int>(b) & (length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07);
     for (size_t k = 1; k < length; ++k) {
-      int next = r + k < n ? block[r + k] : 0x3F;
+      int next = r + k < n ? p[r + k] : 0x3F;
       value = (value << 6) | (next & 0x3F);
     }
     r = std::min(r + length, n);
-    block[w++] = static_cast<unsigned char>(map_code_point(value));
+    out[w++] = static_cast<unsigned char>(map_code_point(value));
   }
   used = r;
   return w;
@@ -159,7 +170,8 @@ size_t decode(unsigned char* block, size_t n, bool at_eof, size_t& used) {
 
 }  // namespace
 
-Report::Report(FILE* f) : file(f), block(new unsigned char[block_size]) {}
+Report::Report(FILE* f)
+    : file(f), block(new unsigned char[block_size + 16]), bytes(new unsigned char[block_size]) {}
 
 Report::~Report() {
   if (stop_reading) stop_reading();
@@ -167,19 +179,16 @@ Report::~Report() {
 
 bool refill(Report& in) {
   // The bytes of a character that the last block cut off lead this one.
-  size_t kept = in.carry - in.end;
-  std::memmove(in.block.get(), in.block.get() + in.end, kept);
-  in.pos = in.end = in.carry = 0;
-  size_t n = kept;
+  size_t n = in.kept;
   if (!in.at_eof) {
-    n += std::fread(in.block.get() + kept, 1, block_size - kept, in.file);
+    n += std::fread(in.bytes.get() + n, 1, block_size - n, in.file);
     if (n < block_size) in.at_eof = true;
   }
   size_t used = 0;
-  in.end = decode(in.block.get(), n, in.at_eof, used);
-  // Undecoded bytes move up behind the characters, to lead the next block.
-  std::memmove(in.block.get() + in.end, in.block.get() + used, n - used);
-  in.carry = in.end + (n - used);
+  in.end = decode(in.bytes.get(), n, in.at_eof, used, in.block.get());
+  in.pos = 0;
+  in.kept = n - used;
+  std::memmove(in.bytes.get(), in.bytes.get() + used, in.kept);
   return in.end > 0;
 }
 
@@ -212,14 +221,18 @@ bool append_line(Report& in, std::string& line) {
   }
 }
 
-bool append_lines(Report& in, std::string& text, std::string_view stop) {
+bool append_lines(Report& in, std::string& text, std::string_view stop,
+                  std::vector<size_t>* feeds) {
   const unsigned char* p = in.block.get();
   const size_t end = in.end;
   size_t pos = in.pos;  // the start of the line at hand
   size_t run = pos;     // the start of the bytes that go in unchanged
+  // Where a byte of the run lands in `text`: its position plus `shift`
+  // (in unsigned arithmetic, which wraps).
+  size_t shift = text.size() - run;
   size_t after_stop = 0;
   for (;;) {
-    if (pos < end && p[pos] != ' ') pos += plain_lines(p + pos, end - pos);
+    if (pos < end && p[pos] != ' ') pos += plain_lines(p + pos, end - pos, feeds, pos + shift);
     size_t start = pos, limit = std::min(end, pos + margin);
     while (start < limit && p[start] == ' ') ++start;
     if (start == end) break;
@@ -235,7 +248,9 @@ bool append_lines(Report& in, std::string& text, std::string_view stop) {
       // begins after the margin.
       text.append(reinterpret_cast<const char*>(p + run), pos - run);
       run = start;
+      shift = text.size() - run;
     }
+    if (feeds) feeds->push_back(line_end + shift);
     pos = line_end + 1;
   }
   text.append(reinterpret_cast<const char*>(p + run), pos - run);

@@ -6,7 +6,7 @@
 // A carriage return where a character begins is dropped.
 //
 // The report is read forward once, in large blocks, and each block is
-// decoded as a whole, in place, before its characters are handed out.
+// decoded as a whole before its characters are handed out.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lyricrtf {
 
@@ -29,11 +30,12 @@ struct Report {
   Report& operator=(const Report&) = delete;
 
   FILE* file;
-  std::unique_ptr<unsigned char[]> block;
-  size_t pos = 0;    // next character not handed out
-  size_t end = 0;    // end of the decoded characters
-  size_t carry = 0;  // end of the bytes after `end` that begin a character
-                     // the block cut off; they lead the next block
+  std::unique_ptr<unsigned char[]> block;  // the characters decoded last
+  std::unique_ptr<unsigned char[]> bytes;  // the bytes read last
+  size_t pos = 0;   // next character not handed out
+  size_t end = 0;   // end of the decoded characters
+  size_t kept = 0;  // bytes that begin a character the last block cut
+                    // off; they lead `bytes` for the next block
   bool at_eof = false;
   // Set by a reader that reads the report ahead in another thread: stops
   // that thread. Called before the report goes away.
@@ -67,7 +69,9 @@ bool append_line(Report& in, std::string& text);
 // the first line that this cannot take whole from the decoded block (one
 // that the block cuts off, or with a form feed or a zero); append_line
 // reads that one. Lines with a margin cost a copy each; the others go in
-// as one piece.
-bool append_lines(Report& in, std::string& text, std::string_view stop);
+// as one piece. With `feeds`, the position in `text` of each line feed it
+// appends goes there.
+bool append_lines(Report& in, std::string& text, std::string_view stop,
+                  std::vector<size_t>* feeds = nullptr);
 
 }  // namespace lyricrtf

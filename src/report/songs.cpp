@@ -142,27 +142,41 @@ bool read_record(Report& in, Batch& batch) {
   // The lyrics run to the end marker; they are read straight into the
   // batch's text. A line that begins at the end of the file is never a
   // lyrics line, so a cut-off record ends there.
+  // The position in the text of each line feed between the lines is noted
+  // as they go in, for cutting the stanzas.
   const size_t lyrics = text.size();
+  std::vector<size_t>& feeds = batch.feeds;
+  record.first_feed = feeds.size();
+  auto end_line = [&] {
+    feeds.push_back(text.size());
+    text.push_back('\n');
+  };
   bool more = read(line);
   if (batch.view(line) == batch.view(record.title)) passed_over = true;
   if (batch.view(line) == end_of_lyrics) {
     text.resize(lyrics);
   } else {
-    if (more) text.push_back('\n');
+    if (more) end_line();
     while (more) {
-      if (append_lines(in, text, end_of_lyrics)) break;
+      if (append_lines(in, text, end_of_lyrics, &feeds)) break;
       size_t start = text.size();
       more = append_line(in, text);
       if (std::string_view(text).substr(start) == end_of_lyrics) {
         text.resize(start);
         break;
       }
-      if (more) text.push_back('\n');
+      if (more) end_line();
     }
     record.cut_off = !more;
-    if (text.size() > lyrics) text.pop_back();
+    if (text.size() > lyrics) {
+      text.pop_back();
+      feeds.pop_back();
+    }
   }
+  if (passed_over) feeds.resize(record.first_feed);
   record.lyrics = {lyrics, passed_over ? 0 : text.size() - lyrics};
+  for (size_t k = record.first_feed; k < feeds.size(); ++k) feeds[k] -= lyrics;
+  record.feed_count = feeds.size() - record.first_feed;
 
   read(record.author);
   record.author.size = batch.view(record.author).find_last_not_of(' ') + 1;
@@ -171,10 +185,9 @@ bool read_record(Report& in, Batch& batch) {
   read(record.number);
 
   record.first_cut = batch.cuts.size();
-  record.first_feed = batch.feeds.size();
-  cut_stanzas(batch.view(record.lyrics), batch.cuts, batch.feeds);
+  cut_stanzas(batch.view(record.lyrics), feeds.data() + record.first_feed, record.feed_count,
+              batch.cuts);
   record.cut_count = batch.cuts.size() - record.first_cut;
-  record.feed_count = batch.feeds.size() - record.first_feed;
   return true;
 }
 

@@ -1,6 +1,8 @@
 #include "report/stanzas.h"
 
+#include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstring>
 
 #include "template/scan.h"
@@ -83,21 +85,28 @@ void join_lines(size_t from, size_t to, const size_t* feeds, size_t count,
   text.resize(size);
 }
 
+// Whether feeds[0, count) are the positions of all the line feeds in
+// `lyrics`, in order.
+[[maybe_unused]] bool feeds_are_all(std::string_view lyrics, const size_t* feeds, size_t count) {
+  std::vector<size_t> all;
+  find_every_byte(lyrics.data(), lyrics.size(), '\n', all);
+  return all.size() == count && std::equal(all.begin(), all.end(), feeds);
+}
+
 }  // namespace
 
 int is_tag(size_t pos) { return tag_at(songbuf, pos); }
 
-void cut_stanzas(std::string_view lyrics, std::vector<Cut>& cuts, std::vector<size_t>& feeds) {
+void cut_stanzas(std::string_view lyrics, const size_t* feed, size_t count,
+                 std::vector<Cut>& cuts) {
   const size_t size = lyrics.size();
   if (size == 0) return;
   const char* text = lyrics.data();
-  // Every line feed, once: line k runs from the feed before it (or the
-  // start) to the feed after it (or the end). The last line is empty when
-  // the lyrics end with a line feed.
-  const size_t base = feeds.size();
-  find_every_byte(text, size, '\n', feeds);
-  const size_t* feed = feeds.data() + base;
-  const size_t lines = feeds.size() - base + 1;
+  assert(feeds_are_all(lyrics, feed, count));
+  // Line k runs from the feed before it (or the start) to the feed after
+  // it (or the end). The last line is empty when the lyrics end with a
+  // line feed.
+  const size_t lines = count + 1;
   auto start = [&](size_t k) { return k == 0 ? 0 : feed[k - 1] + 1; };
   // The tag of line k; an empty last line is no tag line. Few lines begin
   // with the first two letters of a tag name, and those are found without
@@ -157,7 +166,8 @@ void set_lyrics(std::string_view lyrics) {
   stanzas.cuts.clear();
   stanzas.feeds.clear();
   stanzas.next = 0;
-  cut_stanzas(songbuf, stanzas.cuts, stanzas.feeds);
+  find_every_byte(songbuf.data(), songbuf.size(), '\n', stanzas.feeds);
+  cut_stanzas(songbuf, stanzas.feeds.data(), stanzas.feeds.size(), stanzas.cuts);
   sbp = 0;
 }
 

@@ -49,11 +49,11 @@ extern Stanzas stanzas;
 // forms with a space.
 int is_tag(size_t pos);
 
-// Cuts `lyrics` into stanzas and appends them to `cuts`, and the line
-// feeds they hold to `feeds`; each cut counts its first feed from the
-// first one this call appends. Touches nothing else, so that a reading
-// thread can use it.
-void cut_stanzas(std::string_view lyrics, std::vector<Cut>& cuts, std::vector<size_t>& feeds);
+// Cuts `lyrics`, whose line feeds lie at feeds[0, count), into stanzas and
+// appends them to `cuts`; each cut names its line feeds by their index in
+// `feeds`. Touches nothing else, so that a reading thread can use it.
+void cut_stanzas(std::string_view lyrics, const size_t* feeds, size_t count,
+                 std::vector<Cut>& cuts);
 
 // Makes `lyrics` the current lyrics, cut into stanzas, the cursor at their
 // start.
