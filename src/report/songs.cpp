@@ -42,17 +42,34 @@ std::string_view schedule_name(std::string_view for_line) {
 
 void warn(const char* message) { std::fputs(message, stderr); }
 
-// The title on the error stream, with its line end.
-void write_title(const std::string& title) {
-  bool plain = true;
-  for (char c : title) plain = plain && static_cast<unsigned char>(c) < 0x80;
-  if (plain || !utf8_console) {
-    std::fwrite(title.data(), 1, title.size(), stderr);
-  } else {
-    std::string shown = console_text(title, true);
-    std::fwrite(shown.data(), 1, shown.size(), stderr);
+// Appends console_text(text, utf8) to `shown`.
+void append_console_text(std::string& shown, std::string_view text, bool utf8) {
+  unsigned char high = 0;
+  for (char ch : text) high |= static_cast<unsigned char>(ch);
+  if (!utf8 || high < 0x80) {
+    shown.append(text);
+    return;
   }
-  std::fputc('\n', stderr);
+  for (char ch : text) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      shown.push_back(ch);
+    } else if (c == 146) {
+      shown.append("\xE2\x80\x99");  // U+2019, the report's own quote
+    } else {
+      shown.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      shown.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+}
+
+// The title on the error stream, with its line end, in one write.
+void write_title(const std::string& title) {
+  static std::string shown;
+  shown.clear();
+  append_console_text(shown, title, utf8_console);
+  shown.push_back('\n');
+  std::fwrite(shown.data(), 1, shown.size(), stderr);
 }
 
 // A stretch of a batch's text.
@@ -354,22 +371,9 @@ void clear_song() {
 
 std::string console_text(std::string_view text, bool utf8) {
   std::string shown;
-  if (!utf8) return shown.assign(text);
-  shown.reserve(text.size() * 2);
-  for (char ch : text) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      shown.push_back(ch);
-    } else if (c == 146) {
-      shown.append("\xE2\x80\x99");  // U+2019, the report's own quote
-    } else {
-      shown.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      shown.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
+  append_console_text(shown, text, utf8);
   return shown;
 }
-
 
 bool get_song(Report& in) {
   const Batch* batch = nullptr;

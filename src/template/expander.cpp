@@ -53,6 +53,42 @@ void emit(FILE* out, const char* bytes, size_t count) {
   pending_size += count;
 }
 
+// A slot's text cut at its directives, for a template that is expanded
+// again and again: a literal run, then the byte after its '%' (0 where the
+// text ends instead).
+struct Piece {
+  size_t begin;
+  size_t size;
+  char directive;
+};
+
+// The pieces of each slot's text, for the text object `text`. They hold
+// while the slot's `percent` stays Percent::some: every store makes it
+// unknown, and expand_slot then forgets the pieces.
+struct Compiled {
+  const std::string* text = nullptr;
+  std::vector<Piece> pieces;
+};
+std::array<Compiled, slot_count> compiled;
+
+void compile(const std::string& text, Compiled& c) {
+  c.text = &text;
+  c.pieces.clear();
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t percent = i + find_byte(text.data() + i, text.size() - i, '%');
+    if (percent + 1 >= text.size()) {
+      // A lone '%' at the end of the text writes nothing.
+      c.pieces.push_back({i, percent - i, 0});
+      break;
+    }
+    c.pieces.push_back({i, percent - i, text[percent + 1]});
+    i = percent + 2;
+  }
+}
+
+void directive(FILE* out, char d, Report& in);
+
 bool refers_back(int slot) {
   if (frames.size() >= static_cast<size_t>(max_nesting)) return true;
   if (!open_frames[slot]) return false;  // the common case: the slot is not open
@@ -89,6 +125,7 @@ void expand_slot(FILE* out, int slot, Report& in) {
     const std::string& text = *escape[slot];
     percent[slot] = find_byte(text.data(), text.size(), '%') == text.size() ? Percent::none
                                                                              : Percent::some;
+    compiled[slot].text = nullptr;
   }
   if (percent[slot] == Percent::none) {
     // Nothing in the text to expand: it goes out as it stands.
@@ -96,14 +133,24 @@ void expand_slot(FILE* out, int slot, Report& in) {
     emit(out, text.data(), text.size());
     return;
   }
-  // Walk our own reference to the text where a loop inside it may replace
-  // the slot while we are still walking it.
-  Text hold;
-  if (may_be_replaced(slot)) hold = escape[slot];
   const std::string* text = escape[slot].get();
   frames.push_back({slot, text, inschd, insong});
   ++open_frames[slot];
-  put_text(out, *text, in);
+  if (may_be_replaced(slot)) {
+    // Walk our own reference to the text: a loop inside it may replace
+    // the slot while we are still walking it.
+    Text hold = escape[slot];
+    put_text(out, *text, in);
+  } else {
+    // The text stays as it is until the expansion ends: it is cut at its
+    // directives once and the pieces serve every later expansion.
+    Compiled& c = compiled[static_cast<size_t>(slot)];
+    if (c.text != text) compile(*text, c);
+    for (const Piece& piece : c.pieces) {
+      if (piece.size) emit(out, text->data() + piece.begin, piece.size);
+      if (piece.directive) directive(out, piece.directive, in);
+    }
+  }
   --open_frames[slot];
   frames.pop_back();
 }
@@ -131,6 +178,19 @@ void stanza_loop(FILE* out, Report& in) {
   insong = 0;
 }
 
+// What the directive '%' d writes.
+void directive(FILE* out, char d, Report& in) {
+  if (d == '%')
+    emit(out, "%", 1);
+  else if (d == 'C' && !inschd)
+    song_loop(out, in);
+  else if (d == 's' && !insong)
+    stanza_loop(out, in);
+  else if (d >= '1' && d <= 'z')
+    expand_slot(out, d - '0', in);
+  // Any other byte names nothing and is dropped with its '%'.
+}
+
 }  // namespace
 
 void put_text(FILE* out, std::string_view text, Report& in) {
@@ -142,15 +202,7 @@ void put_text(FILE* out, std::string_view text, Report& in) {
     if (percent + 1 >= text.size()) return;
     char d = text[percent + 1];
     i = percent + 2;
-    if (d == '%')
-      emit(out, "%", 1);
-    else if (d == 'C' && !inschd)
-      song_loop(out, in);
-    else if (d == 's' && !insong)
-      stanza_loop(out, in);
-    else if (d >= '1' && d <= 'z')
-      expand_slot(out, d - '0', in);
-    // Any other byte names nothing and is dropped with its '%'.
+    directive(out, d, in);
   }
 }
 
@@ -159,6 +211,7 @@ void put_schedule(FILE* out, Report& in) {
   insong = 0;
   frames.clear();
   open_frames.fill(0);
+  for (Compiled& c : compiled) c.text = nullptr;
   warned.fill(false);
   clear_song();
   pending_size = 0;
