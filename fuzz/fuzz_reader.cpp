@@ -1,10 +1,11 @@
 // The report decoder and line reader: characters and lines of any bytes,
 // and the bulk lyrics reader, which must give the lines the line reader
-// gives.
+// gives and name the line feeds it puts in.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "report/reader.h"
 
@@ -25,15 +26,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string by_line, line;
   while (lyricrtf::get_line(lines, line)) by_line += line + "\n";
   std::string by_bulk;
+  std::vector<size_t> feeds;
   for (;;) {
-    if (lyricrtf::append_lines(bulk, by_bulk, " ")) {
+    if (lyricrtf::append_lines(bulk, by_bulk, " ", &feeds)) {
+      feeds.push_back(by_bulk.size() + 1);
       by_bulk += " \n";  // the stop line, consumed but not appended
       continue;
     }
     if (!lyricrtf::append_line(bulk, by_bulk)) break;
+    feeds.push_back(by_bulk.size());
     by_bulk.push_back('\n');
   }
   if (by_line != by_bulk) std::abort();
+  // The bulk reader names every line feed it puts in, and nothing else.
+  size_t k = 0;
+  for (size_t i = 0; i < by_bulk.size(); ++i)
+    if (by_bulk[i] == '\n' && (k == feeds.size() || feeds[k++] != i)) std::abort();
+  if (k != feeds.size()) std::abort();
 
   std::fclose(f1);
   std::fclose(f2);

@@ -60,26 +60,40 @@ TEST(EndToEnd, RunningOutOfMemoryIsFatal) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "AddressSanitizer needs more address space than the limit leaves";
 #else
-  test::TempDir dir;
-  // A definition body larger than the memory the run may use.
-  test::write_file(dir.path("big.dat"), "%Schedule\n" + std::string(60 * 1000 * 1000, 'x') + "\n%\\\n");
-  test::write_file(dir.path("r.txt"), test::bom);
-  pid_t pid = fork();
-  if (pid == 0) {
-    int err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(err, 2);
-    if (chdir(dir.root().c_str()) != 0) _exit(127);
-    rlimit limit = {40 * 1000 * 1000, 40 * 1000 * 1000};
-    setrlimit(RLIMIT_AS, &limit);
-    std::string program = test::binary();
-    execl(program.c_str(), program.c_str(), "-c", "big.dat", "-o", "out.rtf", "r.txt", nullptr);
-    _exit(127);
+  // A definition body, or a song record (read in the second thread), larger
+  // than the memory the run may use.
+  const std::string big(60 * 1000 * 1000, 'x');
+  struct Case {
+    const char* what;
+    std::string templates;
+    std::string report;
+  };
+  const std::vector<Case> cases = {
+      {"a huge template", "%Schedule\n" + big + "\n%\\\n", ""},
+      {"a huge song record", "%Schedule\n%C\n%\\\n",
+       "Schedule Detail\nfor E.sch\nHymn\nx\n" + big + "\n      \nA\nc\nN\n"},
+  };
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    test::write_file(dir.path("big.dat"), c.templates);
+    test::write_file(dir.path("r.txt"), std::string(test::bom) + c.report);
+    pid_t pid = fork();
+    if (pid == 0) {
+      int err = open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(err, 2);
+      if (chdir(dir.root().c_str()) != 0) _exit(127);
+      rlimit limit = {40 * 1000 * 1000, 40 * 1000 * 1000};
+      setrlimit(RLIMIT_AS, &limit);
+      std::string program = test::binary();
+      execl(program.c_str(), program.c_str(), "-c", "big.dat", "-o", "out.rtf", "r.txt", nullptr);
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << c.what;
+    EXPECT_EQ(WEXITSTATUS(status), 12) << c.what;
+    EXPECT_EQ(test::read_file(dir.path("err")), "Fatal: Out of memory\n") << c.what;
   }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 12);
-  EXPECT_EQ(test::read_file(dir.path("err")), "Fatal: Out of memory\n");
 #endif
 }
 

@@ -183,15 +183,22 @@ TEST(LineReader, BulkLinesMatchLineByLine) {
     FILE* f1 = test::input_stream(bytes);
     lyricrtf::Report bulk(f1);
     std::string by_bulk;
+    std::vector<size_t> feeds;  // where the bulk reader says it put line feeds
     for (;;) {
-      if (lyricrtf::append_lines(bulk, by_bulk, " ")) {
+      if (lyricrtf::append_lines(bulk, by_bulk, " ", &feeds)) {
+        feeds.push_back(by_bulk.size() + 1);
         by_bulk += " \n";  // the stop line, consumed but not appended
         continue;
       }
       if (!lyricrtf::append_line(bulk, by_bulk)) break;
+      feeds.push_back(by_bulk.size());
       by_bulk.push_back('\n');
     }
     std::fclose(f1);
+    std::vector<size_t> found;
+    for (size_t i = 0; i < by_bulk.size(); ++i)
+      if (by_bulk[i] == '\n') found.push_back(i);
+    ASSERT_EQ(feeds, found) << "round " << round;
 
     FILE* f2 = test::input_stream(bytes);
     lyricrtf::Report single(f2);
@@ -208,6 +215,29 @@ TEST(LineReader, BulkLinesMatchLineByLine) {
 #include "template/scan.h"
 
 namespace {
+
+TEST(ByteSearch, FindsEveryMatch) {
+  // Runs of matches longer than four in 64 bytes, pieces of 4096 bytes,
+  // and short tails.
+  uint32_t seed = 99;
+  for (size_t n : {0, 1, 15, 63, 64, 65, 200, 4095, 4096, 4097, 9000}) {
+    for (int density : {1, 3, 50}) {
+      std::string text(n, 'x');
+      std::vector<size_t> expected;
+      for (size_t i = 0; i < n; ++i) {
+        seed = seed * 1103515245 + 12345;
+        if ((seed >> 8) % 100 < static_cast<uint32_t>(density)) {
+          text[i] = '\n';
+          expected.push_back(i);
+        }
+      }
+      std::vector<size_t> found = {7};  // what was there stays
+      lyricrtf::find_every_byte(text.data(), n, '\n', found);
+      expected.insert(expected.begin(), 7);
+      EXPECT_EQ(found, expected) << n << " " << density;
+    }
+  }
+}
 
 TEST(ByteSearch, FindsTheFirstMatchAtEveryLengthAndPosition) {
   // Fillers one bit away from the wanted byte catch a search that is

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,70 @@ TEST(SongRecords, ACutOffReportKeepsWhatWasRead) {
     std::string err;
     EXPECT_EQ(test::expand(templates, first + full.substr(0, c.keep), &err), c.output) << c.keep;
     EXPECT_EQ(err, "One\n" + c.err) << c.keep;
+  }
+}
+
+// A report of `records` records of every kind the reader meets, made from
+// `seed`: tag lines, margins, form feeds, zeros, carriage returns, slide
+// shows, titles repeated as the first lyrics line, empty lines where a
+// record begins, lyrics of `line_length` characters a line.
+std::string varied_report(uint32_t seed, int records, size_t line_length) {
+  auto next = [&seed](uint32_t bound) {
+    seed = seed * 1103515245 + 12345;
+    return (seed >> 8) % bound;
+  };
+  const std::vector<std::string> lines = {
+      "Verse 1", "Chorus", "  Tag (x2)", "End", "Bridge 2b", "Slide", "Sing %T and %z",
+      "J\xC3\xA9sus \xE2\x80\x99tis", "    with a margin", "a\fform feed", std::string("zero\0cut", 8),
+      "carriage\r\nreturn", "", "Intro"};
+  std::string report;
+  for (int r = 0; r < records; ++r) {
+    if (next(40) == 0) report += "\n";  // the song loop ends here; a second one goes on
+    std::string margin(next(4) == 0 ? 3 : 0, ' ');
+    std::string title = next(15) == 0 ? "Slides " + std::to_string(r) + ".pptx" : "Song " + std::to_string(r);
+    report += margin + "Schedule Detail\n" + margin + "for Day " + std::to_string(r % 7) + ".sch\n";
+    report += margin + title + "\n";
+    if (next(20) == 0) report += margin + title + "\n";
+    for (uint32_t n = next(30); n > 0; --n) {
+      std::string line = lines[next(static_cast<uint32_t>(lines.size()))];
+      if (next(3) == 0) line += std::string(line_length, static_cast<char>('a' + next(26)));
+      report += margin + line + "\n";
+    }
+    report += "      \n" + margin + "Author " + std::to_string(r) + "  \n";
+    report += (next(5) == 0 ? "   (c)\n" : margin + "Public Domain\n") + margin + std::to_string(r) + "\n";
+  }
+  return report;
+}
+
+// Records read ahead by the second thread give what records read as asked
+// give, across batches, wherever the report ends.
+TEST(SongRecords, ReadingAheadChangesNothing) {
+  const std::string reading =
+      "%Schedule\n%C=%S|%T=%C=%T\n%\\\n"
+      "%Song\n<%S|%T|%A|%c|%L|%N|%s>\n%\\\n"
+      "%Stanza\n[%t|%n|%z]\n%\\\n"
+      "%Verse\n{%n:%z}\n%\\\n"
+      "%Line\n/\n%\\\n"
+      "%label\nLBL\n%\\\n";
+  struct Case {
+    uint32_t seed;
+    int records;
+    size_t line_length;
+    size_t cut;  // bytes cut off the end
+  };
+  const std::vector<Case> cases = {
+      {1, 10, 10, 0},   {2, 300, 20, 0},   {3, 300, 20, 1},  {4, 300, 20, 7},
+      {5, 700, 30, 13}, {6, 40, 9000, 0},  {7, 40, 9000, 5000},
+  };
+  for (const Case& c : cases) {
+    std::string report = varied_report(c.seed, c.records, c.line_length);
+    report.resize(report.size() - c.cut);
+    std::string err_ahead, err_asked;
+    std::string ahead = test::expand(reading, report, &err_ahead);
+    std::string asked = test::expand(reading, report, &err_asked, true);
+    ASSERT_GT(ahead.size(), 0u);
+    EXPECT_EQ(ahead, asked) << c.seed;
+    EXPECT_EQ(err_ahead, err_asked) << c.seed;
   }
 }
 

@@ -48,13 +48,17 @@ TempDir::~TempDir() { std::filesystem::remove_all(root_); }
 
 std::string TempDir::path(std::string_view name) const { return root_ + "/" + std::string(name); }
 
-std::string expand(std::string_view template_file, std::string_view report, std::string* err) {
+std::string expand(std::string_view template_file, std::string_view report, std::string* err,
+                   bool in_memory) {
   lyricrtf::init();
   FILE* templates = input_stream(template_file);
   lyricrtf::get_template(templates);
   std::fclose(templates);
 
-  FILE* report_file = input_stream(report);
+  // fmemopen cannot open an empty buffer: an empty report is always a file.
+  FILE* report_file = in_memory && !report.empty()
+                          ? fmemopen(const_cast<char*>(report.data()), report.size(), "rb")
+                          : input_stream(report);
   char* buffer = nullptr;
   size_t size = 0;
   FILE* out = open_memstream(&buffer, &size);

@@ -34,9 +34,11 @@ class TempDir {
 
 // Reads `template_file` into the slots, then expands the Schedule template
 // over `report` (which starts after the byte-order mark). Returns the
-// output; the error stream goes to `err` when it is given.
+// output; the error stream goes to `err` when it is given. The report is a
+// file, which is read ahead in a second thread, or with `in_memory` (and
+// not empty) a stream in memory, which is read as asked.
 std::string expand(std::string_view template_file, std::string_view report = "",
-                   std::string* err = nullptr);
+                   std::string* err = nullptr, bool in_memory = false);
 
 struct Run {
   int code;

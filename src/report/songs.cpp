@@ -229,6 +229,11 @@ struct SongReader {
   alignas(64) std::atomic<size_t> consumed{0};
   bool holding = false;  // get_song has taken records from batch `consumed`
   size_t next = 0;       // the next record of that batch
+
+  SongReader() = default;
+  SongReader(const SongReader&) = delete;
+  SongReader& operator=(const SongReader&) = delete;
+  ~SongReader();
 };
 
 std::unique_ptr<SongReader> reader;
@@ -300,11 +305,15 @@ void read_ahead(SongReader& r) {
   }
 }
 
+SongReader::~SongReader() {
+  if (!thread.joinable()) return;
+  stop.store(true, std::memory_order_release);
+  wake(*this);
+  thread.join();
+}
+
 void stop_reading_ahead() {
   if (!reader) return;
-  reader->stop.store(true, std::memory_order_release);
-  wake(*reader);
-  reader->thread.join();
   reader->in->stop_reading = nullptr;
   reader.reset();
 }
