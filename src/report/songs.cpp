@@ -113,6 +113,8 @@ struct alignas(64) Batch {
   void clear() {
     // A batch that held a huge record gives its memory back.
     if (text.capacity() > 4 * most_bytes) std::string().swap(text);
+    if (cuts.capacity() * sizeof(Cut) > 4 * most_bytes) std::vector<Cut>().swap(cuts);
+    if (feeds.capacity() * sizeof(size_t) > 4 * most_bytes) std::vector<size_t>().swap(feeds);
     text.clear();
     records.clear();
     cuts.clear();
@@ -262,12 +264,13 @@ void wake(SongReader& r) {
   r.changed.notify_all();
 }
 
-// Waits until `ready` holds. A batch takes a fraction of a millisecond to
-// fill or use, less than it takes to wake a sleeping thread, so the waiter
-// first watches the counts for a while.
+// Waits until `ready` holds. Waking a sleeping thread takes longer than a
+// short wait, so the waiter first watches the counts for some 50
+// microseconds; no longer, since the other thread may be waiting for the
+// same processor.
 template <typename Ready>
 void wait_for(SongReader& r, Ready ready) {
-  for (int turn = 0; turn < 20000; ++turn) {
+  for (int turn = 0; turn < 2000; ++turn) {
     if (ready()) return;
 #if defined(__SSE2__)
     _mm_pause();

@@ -1,9 +1,9 @@
 // Song records: the heading lines, the title, the lyrics and the three
 // lines after them, read one record at a time.
 //
-// A report that is a regular file is read by a second thread, a few dozen
-// records ahead of the song loop: reading and cutting the lyrics overlap
-// the expansion. Everything that shows (slots, titles, warnings) still
+// A report that is a regular file is read by a second thread, up to a few
+// hundred records ahead of the song loop: reading and cutting the lyrics
+// overlap the expansion. Everything that shows (slots, titles, warnings) still
 // happens in get_song, in order. A pipe or a terminal is read only as far
 // as the song loop asks.
 #pragma once

@@ -108,18 +108,6 @@ inline std::string& writable_escape(int slot) {
   return *escape[slot];
 }
 
-// Moves `text` into a slot, as store_escape would copy it there. The text
-// must hold no zero byte; it is left holding a buffer to reuse.
-inline void move_escape(int slot, std::string& text) {
-  percent[slot] = Percent::unknown;
-  if (escape[slot].use_count() == 1) {
-    escape[slot]->swap(text);
-  } else {
-    escape[slot] = std::make_shared<std::string>(std::move(text));
-    text.clear();
-  }
-}
-
 // The slot a definition name selects, or -1 when the name selects none.
 int resolve_name(std::string_view name);
 
