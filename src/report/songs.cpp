@@ -265,9 +265,9 @@ void wake(SongReader& r) {
 }
 
 // Waits until `ready` holds. Waking a sleeping thread takes longer than a
-// short wait, so the waiter first watches the counts for some 50
-// microseconds; no longer, since the other thread may be waiting for the
-// same processor.
+// short wait, so the waiter first watches the counts for a few thousand
+// pauses (some tens of microseconds); no longer, since the other thread
+// may be waiting for the same processor.
 template <typename Ready>
 void wait_for(SongReader& r, Ready ready) {
   for (int turn = 0; turn < 2000; ++turn) {
