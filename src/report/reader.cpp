@@ -174,7 +174,10 @@ Report::Report(FILE* f)
     : file(f), block(new unsigned char[block_size + 16]), bytes(new unsigned char[block_size]) {}
 
 Report::~Report() {
-  if (stop_reading) stop_reading();
+  // Taken out first: stopping the reader clears the hook.
+  std::function<void()> stop = std::move(stop_reading);
+  stop_reading = nullptr;
+  if (stop) stop();
 }
 
 bool refill(Report& in) {
