@@ -159,10 +159,10 @@ bool read_record(Report& in, Batch& batch) {
                      ends_with(batch.view(record.title), ".pptx");
 
   // The lyrics run to the end marker; they are read straight into the
-  // batch's text. A line that begins at the end of the file is never a
-  // lyrics line, so a cut-off record ends there.
-  // The position in the text of each line feed between the lines is noted
-  // as they go in, for cutting the stanzas.
+  // batch's text, and the position of each line feed between their lines
+  // is noted as it goes in, for cutting the stanzas. A line that begins at
+  // the end of the file is never a lyrics line, so a cut-off record ends
+  // there.
   const size_t lyrics = text.size();
   std::vector<size_t>& feeds = batch.feeds;
   record.first_feed = feeds.size();
@@ -374,11 +374,7 @@ const Record& next_record(Report& in, const Batch*& batch) {
 
 void clear_song() {
   stop_reading_ahead();
-  songbuf.clear();
-  stanzas.cuts.clear();
-  stanzas.feeds.clear();
-  stanzas.next = 0;
-  sbp = 0;
+  set_lyrics("");
 }
 
 std::string console_text(std::string_view text, bool utf8) {

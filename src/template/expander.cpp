@@ -71,20 +71,30 @@ struct Compiled {
 };
 std::array<Compiled, slot_count> compiled;
 
-void compile(const std::string& text, Compiled& c) {
-  c.text = &text;
-  c.pieces.clear();
+// Calls visit(begin, size, d) for each piece of `text` in order: the
+// literal run text[begin, begin + size), then the byte d after its '%'
+// (0 where the text ends instead).
+template <typename Visit>
+void cut_at_directives(std::string_view text, Visit visit) {
   size_t i = 0;
   while (i < text.size()) {
     size_t percent = i + find_byte(text.data() + i, text.size() - i, '%');
     if (percent + 1 >= text.size()) {
       // A lone '%' at the end of the text writes nothing.
-      c.pieces.push_back({i, percent - i, 0});
-      break;
+      visit(i, percent - i, '\0');
+      return;
     }
-    c.pieces.push_back({i, percent - i, text[percent + 1]});
+    visit(i, percent - i, text[percent + 1]);
     i = percent + 2;
   }
+}
+
+void compile(const std::string& text, Compiled& c) {
+  c.text = &text;
+  c.pieces.clear();
+  cut_at_directives(text, [&](size_t begin, size_t size, char d) {
+    c.pieces.push_back({begin, size, d});
+  });
 }
 
 void directive(FILE* out, char d, Report& in);
@@ -194,16 +204,10 @@ void directive(FILE* out, char d, Report& in) {
 }  // namespace
 
 void put_text(FILE* out, std::string_view text, Report& in) {
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t percent = i + find_byte(text.data() + i, text.size() - i, '%');
-    if (percent > i) emit(out, text.data() + i, percent - i);
-    // A lone '%' at the end of the text writes nothing.
-    if (percent + 1 >= text.size()) return;
-    char d = text[percent + 1];
-    i = percent + 2;
-    directive(out, d, in);
-  }
+  cut_at_directives(text, [&](size_t begin, size_t size, char d) {
+    if (size) emit(out, text.data() + begin, size);
+    if (d) directive(out, d, in);
+  });
 }
 
 void put_schedule(FILE* out, Report& in) {

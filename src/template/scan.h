@@ -3,7 +3,6 @@
 // these look at 16 bytes at a time in place.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -32,8 +31,11 @@ inline size_t find_in_short(const char* p, size_t n, char c) {
   std::memcpy(&head, p, width);
   std::memcpy(&tail, p + n - width, width);
   if (width == 4) {
-    head |= 0xFFFFFFFF00000000ULL & ~(0x0101010101010101ULL * static_cast<unsigned char>(c));
-    tail |= 0xFFFFFFFF00000000ULL & ~(0x0101010101010101ULL * static_cast<unsigned char>(c));
+    // The upper half, not read, must not match.
+    const uint64_t unmatched =
+        0xFFFFFFFF00000000ULL & ~(0x0101010101010101ULL * static_cast<unsigned char>(c));
+    head |= unmatched;
+    tail |= unmatched;
   }
   if (uint64_t m = matches(head, c)) return static_cast<size_t>(__builtin_ctzll(m)) / 8;
   if (uint64_t m = matches(tail, c)) return n - width + static_cast<size_t>(__builtin_ctzll(m)) / 8;
@@ -73,55 +75,11 @@ inline size_t find_byte(const char* p, size_t n, char c) {
 #endif
 }
 
-// Appends to `found` the position of every `c` in p[0..n), in order. The
-// positions of 64 bytes are taken from one bit mask, four of them without
-// a test each: the number of matches in a stretch is too irregular for the
-// processor to guess.
+// Appends to `found` the position of every `c` in p[0..n), in order.
 template <typename Positions>
 void find_every_byte(const char* p, size_t n, char c, Positions& found) {
-  constexpr size_t piece = 4096;
-  size_t buffer[piece + 4];
-  for (size_t begin = 0; begin < n; begin += piece) {
-    const size_t size = std::min(piece, n - begin);
-    size_t count = 0;
-    for (size_t i = 0; i < size; i += 64) {
-      const char* chunk = p + begin + i;
-      const size_t length = std::min<size_t>(64, size - i);
-      char padded[64];
-      if (length < 64) {
-        // The last bytes, padded with bytes that are not `c`.
-        std::memset(padded, ~c, sizeof padded);
-        std::memcpy(padded, chunk, length);
-        chunk = padded;
-      }
-      uint64_t mask = 0;
-#if defined(__SSE2__)
-      const __m128i wanted = _mm_set1_epi8(c);
-      for (int k = 0; k < 4; ++k) {
-        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + 16 * k));
-        mask |= static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, wanted))))
-                << (16 * k);
-      }
-#else
-      for (int k = 0; k < 64; ++k) mask |= static_cast<uint64_t>(chunk[k] == c) << k;
-#endif
-      const size_t at = begin + i;
-      const size_t matches = static_cast<size_t>(__builtin_popcountll(mask));
-      // The top bit keeps the count of trailing zeros defined when the
-      // mask runs out; such positions lie past `count` and are overwritten.
-      constexpr uint64_t top = 1ULL << 63;
-      for (int k = 0; k < 4; ++k) {
-        buffer[count + static_cast<size_t>(k)] = at + static_cast<size_t>(__builtin_ctzll(mask | top));
-        mask &= mask - 1;
-      }
-      for (size_t k = 4; k < matches; ++k) {
-        buffer[count + k] = at + static_cast<size_t>(__builtin_ctzll(mask));
-        mask &= mask - 1;
-      }
-      count += matches;
-    }
-    found.insert(found.end(), buffer, buffer + count);
-  }
+  for (size_t i = find_byte(p, n, c); i < n; i += 1 + find_byte(p + i + 1, n - i - 1, c))
+    found.push_back(i);
 }
 
 // Copies n bytes from `from` to `to`, 16 at a time where `from` has at least
