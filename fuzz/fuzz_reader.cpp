@@ -1,6 +1,6 @@
 // The report decoder and line reader: characters and lines of any bytes,
 // and the bulk lyrics reader, which must give the lines the line reader
-// gives and name the line feeds it puts in.
+// gives and note the tag lines among them.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "report/reader.h"
+#include "report/stanzas.h"
+#include "report/tags.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -26,23 +28,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string by_line, line;
   while (lyricrtf::get_line(lines, line)) by_line += line + "\n";
   std::string by_bulk;
-  std::vector<size_t> feeds;
+  std::vector<size_t> noted;
+  lyricrtf::TagLines tags{&noted, 0};
   for (;;) {
-    if (lyricrtf::append_lines(bulk, by_bulk, " ", &feeds)) {
-      feeds.push_back(by_bulk.size() + 1);
+    if (lyricrtf::append_lines(bulk, by_bulk, " ", &tags)) {
       by_bulk += " \n";  // the stop line, consumed but not appended
       continue;
     }
-    if (!lyricrtf::append_line(bulk, by_bulk)) break;
-    feeds.push_back(by_bulk.size());
+    size_t start = by_bulk.size();
+    std::string_view shown;
+    if (!lyricrtf::append_line(bulk, by_bulk, shown)) break;
+    if (shown != std::string_view(by_bulk).substr(start)) std::abort();
+    if (lyricrtf::line_tag(shown, true)) noted.push_back(start);
     by_bulk.push_back('\n');
   }
   if (by_line != by_bulk) std::abort();
-  // The bulk reader names every line feed it puts in, and nothing else.
-  size_t k = 0;
-  for (size_t i = 0; i < by_bulk.size(); ++i)
-    if (by_bulk[i] == '\n' && (k == feeds.size() || feeds[k++] != i)) std::abort();
-  if (k != feeds.size()) std::abort();
+  // The bulk reader notes every tag line it takes, and nothing else.
+  std::vector<size_t> found;
+  lyricrtf::find_tag_lines(by_bulk, found);
+  if (noted != found) std::abort();
 
   std::fclose(f1);
   std::fclose(f2);

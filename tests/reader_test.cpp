@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "report/reader.h"
+#include "report/stanzas.h"
+#include "report/tags.h"
 #include "support.h"
 
 namespace {
@@ -166,15 +168,18 @@ TEST(LineReader, FastAndSlowPathsAgreeOnEveryByteValue) {
 namespace {
 
 // Lines read in bulk where they need no care, else one by one, against
-// lines read one by one only: both must give the same lines.
+// lines read one by one only: both must give the same lines, and the bulk
+// reader must note every tag line it takes.
 TEST(LineReader, BulkLinesMatchLineByLine) {
   const std::vector<std::string> pieces = {"word ", "Line", "\n", "\n", " ", "      ", "\f", std::string(1, '\0'),
-                                           "\xC3\xA9", "\r\n", std::string(70, 'x'), "\xE2\x80\xA8"};
+                                           "\xC3\xA9", "\r\n", std::string(70, 'x'), "\xE2\x80\xA8",
+                                           "Chorus", "Verse 2", "Tag (", "chorUS "};
   uint32_t seed = 12345;
   auto next = [&seed](uint32_t bound) {
     seed = seed * 1103515245 + 12345;
     return (seed >> 8) % bound;
   };
+  size_t tag_lines = 0;
   for (int round = 0; round < 120; ++round) {
     std::string bytes;
     size_t length = 50 + next(400000);
@@ -183,22 +188,25 @@ TEST(LineReader, BulkLinesMatchLineByLine) {
     FILE* f1 = test::input_stream(bytes);
     lyricrtf::Report bulk(f1);
     std::string by_bulk;
-    std::vector<size_t> feeds;  // where the bulk reader says it put line feeds
+    std::vector<size_t> noted;  // where the bulk reader says tag lines begin
+    lyricrtf::TagLines tags{&noted, 0};
     for (;;) {
-      if (lyricrtf::append_lines(bulk, by_bulk, " ", &feeds)) {
-        feeds.push_back(by_bulk.size() + 1);
+      if (lyricrtf::append_lines(bulk, by_bulk, " ", &tags)) {
         by_bulk += " \n";  // the stop line, consumed but not appended
         continue;
       }
-      if (!lyricrtf::append_line(bulk, by_bulk)) break;
-      feeds.push_back(by_bulk.size());
+      size_t start = by_bulk.size();
+      std::string_view line;
+      if (!lyricrtf::append_line(bulk, by_bulk, line)) break;
+      ASSERT_EQ(line, std::string_view(by_bulk).substr(start)) << "round " << round;
+      if (lyricrtf::line_tag(line, true)) noted.push_back(start);
       by_bulk.push_back('\n');
     }
     std::fclose(f1);
     std::vector<size_t> found;
-    for (size_t i = 0; i < by_bulk.size(); ++i)
-      if (by_bulk[i] == '\n') found.push_back(i);
-    ASSERT_EQ(feeds, found) << "round " << round;
+    lyricrtf::find_tag_lines(by_bulk, found);
+    ASSERT_EQ(noted, found) << "round " << round;
+    tag_lines += found.size();
 
     FILE* f2 = test::input_stream(bytes);
     lyricrtf::Report single(f2);
@@ -208,6 +216,7 @@ TEST(LineReader, BulkLinesMatchLineByLine) {
 
     ASSERT_EQ(by_bulk, by_line) << "round " << round;
   }
+  EXPECT_GT(tag_lines, 1000u) << "the pieces make tag lines";
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 #include <emmintrin.h>
 #endif
 
+#include "report/tags.h"
+#include "template/scan.h"
+
 namespace lyricrtf {
 
 namespace {
@@ -38,19 +41,27 @@ size_t line_run(const unsigned char* p, size_t n) {
   return i;
 }
 
-// Appends to `feeds` at + i for each bit i set in `mask`.
-void note_feeds(uint64_t mask, size_t at, std::vector<size_t>& feeds) {
-  for (; mask; mask &= mask - 1) feeds.push_back(at + static_cast<size_t>(__builtin_ctzll(mask)));
+// Notes in `tags` each tag line that begins at p + c + i for a bit i set
+// in `starts`; its position goes there plus `shift`. Each such line ends
+// with a line feed within p[0..n).
+void note_tag_lines(const unsigned char* p, size_t n, size_t c, uint64_t starts, TagLines& tags,
+                    size_t shift) {
+  for (; starts; starts &= starts - 1) {
+    size_t at = c + static_cast<size_t>(__builtin_ctzll(starts));
+    if (tag_at(std::string_view(reinterpret_cast<const char*>(p), n), at))
+      tags.starts->push_back(at + shift);
+  }
 }
 
 // Length of the stretch of whole lines at the start of p[0..n) that need
 // no care: each begins with a character other than a space, holds no form
 // feed and no zero, and ends with a line feed. Most lyrics are such lines;
-// they are found 64 bytes at a time, not line by line. With `feeds`, the
-// position of each of their line feeds, plus `shift`, goes there too.
-size_t plain_lines(const unsigned char* p, size_t n, std::vector<size_t>* feeds, size_t shift) {
+// they are found 64 bytes at a time, not line by line. With `tags`, the
+// position of each tag line among them, plus `shift`, goes there too.
+size_t plain_lines(const unsigned char* p, size_t n, TagLines* tags, size_t shift) {
   size_t plain = 0;
 #if defined(__SSE2__)
+  const size_t noted = tags ? tags->starts->size() : 0;
   const __m128i line_feed = _mm_set1_epi8('\n');
   const __m128i space = _mm_set1_epi8(' ');
   const __m128i form_feed = _mm_set1_epi8('\f');
@@ -73,19 +84,26 @@ size_t plain_lines(const unsigned char* p, size_t n, std::vector<size_t>* feeds,
       // The stretch ends where the line that needs care begins.
       int first = __builtin_ctzll(bad);
       uint64_t earlier = starts & ((2ULL << first) - 1);
-      if (!earlier) return plain;
-      size_t last = static_cast<size_t>(63 - __builtin_clzll(earlier));
-      if (feeds) note_feeds(line_feeds & ((1ULL << last) - 1), c + shift, *feeds);
-      return c + last;
+      if (earlier) {
+        size_t last = static_cast<size_t>(63 - __builtin_clzll(earlier));
+        if (tags) note_tag_lines(p, n, c, starts & ((1ULL << last) - 1), *tags, shift);
+        plain = c + last;
+      }
+      break;
     }
-    if (feeds) note_feeds(line_feeds, c + shift, *feeds);
+    if (tags) note_tag_lines(p, n, c, starts, *tags, shift);
     if (line_feeds) plain = c + 64 - static_cast<size_t>(__builtin_clzll(line_feeds));
     after_line_feed = line_feeds >> 63;
   }
+  // Lines that begin in the stretch's last chunk but end past it are not
+  // part of it.
+  if (tags)
+    while (tags->starts->size() > noted && tags->starts->back() >= plain + shift)
+      tags->starts->pop_back();
 #else
   (void)p;
   (void)n;
-  (void)feeds;
+  (void)tags;
   (void)shift;
 #endif
   return plain;  // the rest goes line by line
@@ -195,20 +213,33 @@ bool refill(Report& in) {
   return in.end > 0;
 }
 
-bool append_line(Report& in, std::string& line) {
+bool append_line(Report& in, std::string& text, std::string_view& line) {
   for (size_t spaces = 0;; ++spaces, ++in.pos) {
-    if (in.pos == in.end && !refill(in)) return false;  // the line begins at the end
+    if (in.pos == in.end && !refill(in)) {
+      line = {};
+      return false;  // the line begins at the end
+    }
     if (spaces == margin || in.block[in.pos] != ' ') break;
   }
+  const size_t first = text.size();
+  const char* block = reinterpret_cast<const char*>(in.block.get());
+  size_t run = line_run(in.block.get() + in.pos, in.end - in.pos);
+  if (in.pos + run < in.end && block[in.pos + run] != 0) {
+    // The common case: the line and its end lie in the block.
+    line = std::string_view(block + in.pos, run);
+    text.append(line);
+    in.pos += run + 1;
+    return true;
+  }
   for (;;) {
-    size_t run = line_run(in.block.get() + in.pos, in.end - in.pos);
-    line.append(reinterpret_cast<const char*>(in.block.get() + in.pos), run);
+    text.append(block + in.pos, run);
     in.pos += run;
     if (in.pos == in.end) {
-      if (!refill(in)) return true;
+      if (!refill(in)) break;
+      run = line_run(in.block.get() + in.pos, in.end - in.pos);
       continue;
     }
-    if (in.block[in.pos++] != 0) return true;  // a line feed or a form feed
+    if (in.block[in.pos++] != 0) break;  // a line feed or a form feed
     // A zero ends the text; the rest of the line is consumed unread.
     for (;;) {
       const unsigned char* p = in.block.get() + in.pos;
@@ -217,32 +248,42 @@ bool append_line(Report& in, std::string& line) {
       in.pos += i;
       if (i < n) {
         ++in.pos;
-        return true;
+        break;
       }
-      if (!refill(in)) return true;
+      if (!refill(in)) break;
     }
+    break;
   }
+  line = std::string_view(text).substr(first);
+  return true;
 }
 
-bool append_lines(Report& in, std::string& text, std::string_view stop,
-                  std::vector<size_t>* feeds) {
+bool append_line(Report& in, std::string& text) {
+  std::string_view line;
+  return append_line(in, text, line);
+}
+
+bool append_lines(Report& in, std::string& text, std::string_view stop, TagLines* tags) {
   const unsigned char* p = in.block.get();
   const size_t end = in.end;
   size_t pos = in.pos;  // the start of the line at hand
   size_t run = pos;     // the start of the bytes that go in unchanged
   // Where a byte of the run lands in `text`: its position plus `shift`
-  // (in unsigned arithmetic, which wraps).
+  // (in unsigned arithmetic, which wraps); tag lines are noted from
+  // `origin` on.
   size_t shift = text.size() - run;
+  const size_t origin = tags ? tags->origin : 0;
   size_t after_stop = 0;
   for (;;) {
-    if (pos < end && p[pos] != ' ') pos += plain_lines(p + pos, end - pos, feeds, pos + shift);
+    if (pos < end && p[pos] != ' ')
+      pos += plain_lines(p + pos, end - pos, tags, pos + shift - origin);
     size_t start = pos, limit = std::min(end, pos + margin);
     while (start < limit && p[start] == ' ') ++start;
     if (start == end) break;
     size_t line_end = start + line_run(p + start, end - start);
     if (line_end == end || p[line_end] != '\n') break;  // needs append_line
-    if (line_end - start == stop.size() &&
-        std::memcmp(p + start, stop.data(), stop.size()) == 0) {
+    std::string_view line(reinterpret_cast<const char*>(p + start), line_end - start);
+    if (line == stop) {
       after_stop = line_end + 1;
       break;
     }
@@ -253,7 +294,7 @@ bool append_lines(Report& in, std::string& text, std::string_view stop,
       run = start;
       shift = text.size() - run;
     }
-    if (feeds) feeds->push_back(line_end + shift);
+    if (tags && line_tag(line, true)) tags->starts->push_back(start + shift - origin);
     pos = line_end + 1;
   }
   text.append(reinterpret_cast<const char*>(p + run), pos - run);

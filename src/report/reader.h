@@ -63,15 +63,27 @@ bool get_line(Report& in, std::string& line);
 // held.
 bool append_line(Report& in, std::string& text);
 
+// As append_line, and gives the text appended in `line`: a view of the
+// decoded block when the line lies whole in it, which saves looking at
+// `text` again. The view holds until the next read or change of `text`.
+bool append_line(Report& in, std::string& text, std::string_view& line);
+
+// Where append_lines notes the tag lines (report/tags.h) it appends: the
+// position in `text` of each one's start, less `origin`. A line counts as
+// followed by a line feed, as in the block it is.
+struct TagLines {
+  std::vector<size_t>* starts;
+  size_t origin;
+};
+
 // Appends to `text` the lines at the reading position, each with its line
 // feed, until the line `stop`, which is consumed and not appended: then
-// returns true. Returns false, with the reading position at its start, at
-// the first line that this cannot take whole from the decoded block (one
-// that the block cuts off, or with a form feed or a zero); append_line
-// reads that one. Lines with a margin cost a copy each; the others go in
-// as one piece. With `feeds`, the position in `text` of each line feed it
-// appends goes there.
+// returns true. `stop` must be a line that begins with a space in the file.
+// Returns false, with the reading position at its start, at the first line
+// that this cannot take whole from the decoded block (one that the block
+// cuts off, or with a form feed or a zero); append_line reads that one.
+// Lines with a margin cost a copy each; the others go in as one piece.
 bool append_lines(Report& in, std::string& text, std::string_view stop,
-                  std::vector<size_t>* feeds = nullptr);
+                  TagLines* tags = nullptr);
 
 }  // namespace lyricrtf

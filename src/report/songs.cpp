@@ -1,6 +1,7 @@
 #include "report/songs.h"
 
 #include <atomic>
+#include <cassert>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
@@ -18,6 +19,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "report/tags.h"
 #include "template/store.h"
 
 namespace lyricrtf {
@@ -79,7 +81,8 @@ struct Span {
 };
 
 // One song record as read from the report, before anything shows: its
-// texts lie in its batch's text, its stanzas in the batch's cuts.
+// texts lie in its batch's text, the starts of its tag lines in the batch's
+// tag_lines.
 struct Record {
   enum Kind {
     end_of_report,  // nothing left: the line where a record begins is missing
@@ -93,8 +96,7 @@ struct Record {
   Span name;                     // the schedule name from the "for " line
   Span title, author, copyright, number;
   Span lyrics;  // empty when the record is passed over
-  size_t first_cut = 0, cut_count = 0;
-  size_t first_feed = 0, feed_count = 0;
+  size_t first_tag_line = 0, tag_line_count = 0;  // in the batch's tag_lines
 };
 
 // Records in the order read, their texts written one after another into
@@ -107,106 +109,119 @@ struct alignas(64) Batch {
 
   std::string text;
   std::vector<Record> records;
-  std::vector<Cut> cuts;
-  std::vector<size_t> feeds;
+  std::vector<size_t> tag_lines;  // positions in their record's lyrics
 
   void clear() {
     // A batch that held a huge record gives its memory back.
     if (text.capacity() > 4 * most_bytes) std::string().swap(text);
-    if (cuts.capacity() * sizeof(Cut) > 4 * most_bytes) std::vector<Cut>().swap(cuts);
-    if (feeds.capacity() * sizeof(size_t) > 4 * most_bytes) std::vector<size_t>().swap(feeds);
+    if (tag_lines.capacity() * sizeof(size_t) > 4 * most_bytes)
+      std::vector<size_t>().swap(tag_lines);
     text.clear();
     records.clear();
-    cuts.clear();
-    feeds.clear();
+    tag_lines.clear();
   }
   std::string_view view(Span span) const {
     return std::string_view(text).substr(span.at, span.size);
   }
 };
 
+// Whether `starts` are the tag lines of `lyrics`.
+[[maybe_unused]] bool are_tag_lines(std::string_view lyrics, const size_t* starts, size_t count) {
+  std::vector<size_t> all;
+  find_tag_lines(lyrics, all);
+  return all == std::vector<size_t>(starts, starts + count);
+}
+
 // Reads the next song record of `in` into `batch`; false at the end of the
 // report. Touches nothing but its arguments, so that another thread can
 // run it.
+//
+// The record's lines are looked at where append_line shows them, in the
+// report's decoded block, not in the batch's text: the text is only
+// written here, since reading back what was just written to memory that
+// the other thread read last waits for the other processor.
 bool read_record(Report& in, Batch& batch) {
   std::string& text = batch.text;
   Record& record = batch.records.emplace_back();
+  std::string_view line;  // the text of the line read last
   auto read = [&](Span& span) {
     span.at = text.size();
-    bool more = append_line(in, text);
+    bool more = append_line(in, text, line);
     span.size = text.size() - span.at;
     return more;
   };
 
-  Span line;
-  if (!read(line)) return false;
-  if (line.size == 0) {
+  Span span;
+  if (!read(span)) return false;
+  if (span.size == 0) {
     record.kind = Record::empty_line;
     return true;
   }
   record.kind = Record::song;
-  record.strange_heading = batch.view(line) != heading;
+  record.strange_heading = line != heading;
 
-  read(line);
-  std::string_view for_line = batch.view(line);
-  record.damaged = for_line.compare(0, name_prefix.size(), name_prefix) != 0;
-  std::string_view name = schedule_name(for_line);
-  record.name = {line.at + static_cast<size_t>(name.data() - for_line.data()), name.size()};
+  read(span);
+  record.damaged = line.compare(0, name_prefix.size(), name_prefix) != 0;
+  std::string_view name = schedule_name(line);
+  record.name = {span.at + static_cast<size_t>(name.data() - line.data()), name.size()};
 
   read(record.title);
+  // The block that shows the title may be read again before the first
+  // lyrics line is compared with it.
+  static thread_local std::string title;
+  title.assign(line);
   // Slide shows in the schedule carry no lyrics of their own.
-  bool passed_over = ends_with(batch.view(record.title), ".ppt") ||
-                     ends_with(batch.view(record.title), ".pptx");
+  bool passed_over = ends_with(title, ".ppt") || ends_with(title, ".pptx");
 
   // The lyrics run to the end marker; they are read straight into the
-  // batch's text, and the position of each line feed between their lines
-  // is noted as it goes in, for cutting the stanzas. A line that begins at
-  // the end of the file is never a lyrics line, so a cut-off record ends
-  // there.
+  // batch's text, and the start of each tag line is noted as it goes in,
+  // for cutting the stanzas. A line that begins at the end of the file is
+  // never a lyrics line, so a cut-off record ends there.
   const size_t lyrics = text.size();
-  std::vector<size_t>& feeds = batch.feeds;
-  record.first_feed = feeds.size();
+  std::vector<size_t>& tag_lines = batch.tag_lines;
+  record.first_tag_line = tag_lines.size();
+  TagLines noted{&tag_lines, lyrics};
   auto end_line = [&] {
-    feeds.push_back(text.size());
+    if (line_tag(line, true)) tag_lines.push_back(span.at - lyrics);
     text.push_back('\n');
   };
-  bool more = read(line);
-  if (batch.view(line) == batch.view(record.title)) passed_over = true;
-  if (batch.view(line) == end_of_lyrics) {
+  bool more = read(span);
+  if (line == title) passed_over = true;
+  if (line == end_of_lyrics) {
     text.resize(lyrics);
   } else {
     if (more) end_line();
     while (more) {
-      if (append_lines(in, text, end_of_lyrics, &feeds)) break;
-      size_t start = text.size();
-      more = append_line(in, text);
-      if (std::string_view(text).substr(start) == end_of_lyrics) {
-        text.resize(start);
+      if (append_lines(in, text, end_of_lyrics, &noted)) break;
+      more = read(span);
+      if (line == end_of_lyrics) {
+        text.resize(span.at);
         break;
       }
       if (more) end_line();
     }
     record.cut_off = !more;
-    if (text.size() > lyrics) {
-      text.pop_back();
-      feeds.pop_back();
-    }
+    if (text.size() > lyrics) text.pop_back();
   }
-  if (passed_over) feeds.resize(record.first_feed);
-  record.lyrics = {lyrics, passed_over ? 0 : text.size() - lyrics};
-  for (size_t k = record.first_feed; k < feeds.size(); ++k) feeds[k] -= lyrics;
-  record.feed_count = feeds.size() - record.first_feed;
+  const size_t size = text.size() - lyrics;
+  // The last line had a line feed after it in the report but has none in
+  // the lyrics: as a bare tag name it is no tag line.
+  if (tag_lines.size() > record.first_tag_line && size - tag_lines.back() <= longest_tag_name) {
+    size_t last = tag_lines.back();
+    int tag = tag_by_initial(text[lyrics + last]);
+    if (tag && size - last == tags[static_cast<size_t>(tag) - 1].size()) tag_lines.pop_back();
+  }
+  if (passed_over) tag_lines.resize(record.first_tag_line);
+  record.lyrics = {lyrics, passed_over ? 0 : size};
+  record.tag_line_count = tag_lines.size() - record.first_tag_line;
+  assert(are_tag_lines(batch.view(record.lyrics), tag_lines.data() + record.first_tag_line,
+                       record.tag_line_count));
 
   read(record.author);
-  record.author.size = batch.view(record.author).find_last_not_of(' ') + 1;
+  record.author.size = line.find_last_not_of(' ') + 1;
   read(record.copyright);
-  record.copyright_blank = record.copyright.size > 0 && text[record.copyright.at] == ' ';
+  record.copyright_blank = !line.empty() && line[0] == ' ';
   read(record.number);
-
-  record.first_cut = batch.cuts.size();
-  cut_stanzas(batch.view(record.lyrics), feeds.data() + record.first_feed, record.feed_count,
-              batch.cuts);
-  record.cut_count = batch.cuts.size() - record.first_cut;
   return true;
 }
 
@@ -239,8 +254,9 @@ struct SongReader {
 };
 
 std::unique_ptr<SongReader> reader;
-Batch own_batch;          // the record read as asked, where nothing reads ahead
-const Record no_record;  // what is left after the end of the report
+Batch own_batch;                        // the record read as asked
+const Report* read_as_asked = nullptr;  // the report found not to be read ahead
+const Record no_record;                 // what is left after the end of the report
 
 // Whether a second thread may read the report ahead: only a regular file,
 // which never waits for a writer, so that the thread can always be
@@ -362,7 +378,10 @@ const Record& take_record(SongReader& r, const Batch*& batch) {
 // The next song record of `in`, read ahead where it may be.
 const Record& next_record(Report& in, const Batch*& batch) {
   if (reader && reader->in != &in) stop_reading_ahead();
-  if (!reader && may_read_ahead(in.file)) start_reading_ahead(in);
+  if (!reader && &in != read_as_asked) {
+    if (may_read_ahead(in.file)) start_reading_ahead(in);
+    if (!reader) read_as_asked = &in;  // asked once, not for every record
+  }
   if (reader) return take_record(*reader, batch);
   own_batch.clear();
   read_record(in, own_batch);
@@ -374,6 +393,7 @@ const Record& next_record(Report& in, const Batch*& batch) {
 
 void clear_song() {
   stop_reading_ahead();
+  read_as_asked = nullptr;
   set_lyrics("");
 }
 
@@ -404,10 +424,8 @@ bool get_song(Report& in) {
   store_escape(number_slot, batch->view(record.number));
 
   songbuf.assign(batch->view(record.lyrics));
-  auto cuts = batch->cuts.begin() + static_cast<std::ptrdiff_t>(record.first_cut);
-  stanzas.cuts.assign(cuts, cuts + static_cast<std::ptrdiff_t>(record.cut_count));
-  auto feeds = batch->feeds.begin() + static_cast<std::ptrdiff_t>(record.first_feed);
-  stanzas.feeds.assign(feeds, feeds + static_cast<std::ptrdiff_t>(record.feed_count));
+  auto first = batch->tag_lines.begin() + static_cast<std::ptrdiff_t>(record.first_tag_line);
+  stanzas.tag_lines.assign(first, first + static_cast<std::ptrdiff_t>(record.tag_line_count));
   stanzas.next = 0;
   sbp = 0;
   return !title.empty();

@@ -1,7 +1,7 @@
 // Stanzas: the lyrics of the current song record cut at their tag lines.
 //
-// The lyrics are cut once, when their record is read (possibly ahead, in
-// another thread); get_stanza then hands the stanzas out in order and
+// The tag lines are found once, when their record is read (possibly ahead,
+// in another thread); get_stanza then hands the stanzas out in order and
 // builds each one's text with the Line separator of the moment.
 #pragma once
 
@@ -21,22 +21,11 @@ extern std::string songbuf;
 // into a stanza, or songbuf.size() when the lyrics are used up.
 extern size_t sbp;
 
-// One stanza of the lyrics, as positions in them: its tag word, the rest of
-// its tag line, and its lines with the line feeds in them.
-struct Cut {
-  size_t tag = 0, tag_size = 0;        // for slot t
-  size_t suffix = 0, suffix_size = 0;  // for slot n
-  size_t from = 0, to = 0;             // its lines: lyrics[from, to)
-  size_t first_feed = 0;               // the line feeds in them: feeds[first_feed, ...)
-  size_t feed_count = 0;
-  size_t stop = 0;  // the cursor after the stanza
-};
-
-// The stanzas of one song's lyrics, in order.
+// Where the stanzas of songbuf begin: the tag lines, in order. Lyrics that
+// do not begin with a tag line have one more stanza, at their start.
 struct Stanzas {
-  std::vector<Cut> cuts;
-  std::vector<size_t> feeds;  // the line feeds the stanzas' texts hold
-  size_t next = 0;            // the next stanza get_stanza hands out
+  std::vector<size_t> tag_lines;  // the position in songbuf of each tag line
+  size_t next = 0;                // the first of them that sbp has not passed
 };
 
 // The stanzas of songbuf.
@@ -49,11 +38,8 @@ extern Stanzas stanzas;
 // forms with a space.
 int is_tag(size_t pos);
 
-// Cuts `lyrics`, whose line feeds lie at feeds[0, count), into stanzas and
-// appends them to `cuts`; each cut names its line feeds by their index in
-// `feeds`. Touches nothing else, so that a reading thread can use it.
-void cut_stanzas(std::string_view lyrics, const size_t* feeds, size_t count,
-                 std::vector<Cut>& cuts);
+// Appends to `starts` the position of every tag line of `lyrics`, in order.
+void find_tag_lines(std::string_view lyrics, std::vector<size_t>& starts);
 
 // Makes `lyrics` the current lyrics, cut into stanzas, the cursor at their
 // start.
