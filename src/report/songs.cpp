@@ -1,8 +1,10 @@
 #include "report/songs.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -228,8 +230,10 @@ bool read_record(Report& in, Batch& batch) {
 // The thread that reads a report ahead, and the batches it fills in turn:
 // batch k goes to batches[k % batch_count]. The reading thread fills batch
 // `produced` once get_song has given back enough of the earlier ones;
-// get_song takes records from batch `consumed` and gives it back when done.
+// get_song takes records from batch `reading`, and gives a batch back when
+// it has taken all its records and the current lyrics lie elsewhere.
 struct SongReader {
+  static constexpr size_t none = SIZE_MAX;
   static constexpr size_t batch_count = 3;
 
   Report* in = nullptr;
@@ -243,9 +247,11 @@ struct SongReader {
   // own: each is written once per batch, read by the other thread often.
   alignas(64) std::atomic<size_t> produced{0};
   std::atomic<bool> done{false};  // the reading thread has read its last record
-  alignas(64) std::atomic<size_t> consumed{0};
-  bool holding = false;  // get_song has taken records from batch `consumed`
-  size_t next = 0;       // the next record of that batch
+  alignas(64) std::atomic<size_t> consumed{0};  // the first batch not given back
+  size_t reading = 0;     // the batch get_song takes records from
+  bool holding = false;   // get_song has taken records from it
+  size_t next = 0;        // the next record of that batch
+  size_t lyrics = none;   // the batch the current lyrics lie in
 
   SongReader() = default;
   SongReader(const SongReader&) = delete;
@@ -254,7 +260,10 @@ struct SongReader {
 };
 
 std::unique_ptr<SongReader> reader;
-Batch own_batch;                        // the record read as asked
+// Records read as asked, where nothing reads ahead: each is read into the
+// batch that does not hold the current lyrics.
+Batch own_batches[2];
+int own_lyrics = -1;  // the one that holds them
 const Report* read_as_asked = nullptr;  // the report found not to be read ahead
 const Record no_record;                 // what is left after the end of the report
 
@@ -334,6 +343,7 @@ SongReader::~SongReader() {
 void stop_reading_ahead() {
   if (!reader) return;
   reader->in->stop_reading = nullptr;
+  if (reader->lyrics != SongReader::none) set_lyrics("");  // they go with the batches
   reader.reset();
 }
 
@@ -350,17 +360,25 @@ void start_reading_ahead(Report& in) {
   in.stop_reading = stop_reading_ahead;
 }
 
+// Gives back to the reading thread the batches that neither get_song nor
+// the current lyrics use any more.
+void give_back(SongReader& r) {
+  size_t in_use = std::min(r.reading, r.lyrics);
+  if (in_use <= r.consumed.load(std::memory_order_relaxed)) return;
+  r.consumed.store(in_use, std::memory_order_release);
+  wake(r);
+}
+
 // The next record from the reading thread, and in `batch` the batch that
 // holds it.
 const Record& take_record(SongReader& r, const Batch*& batch) {
-  size_t k = r.consumed.load(std::memory_order_relaxed);
+  size_t k = r.reading;
   if (r.holding) {
     batch = &r.batches[k % SongReader::batch_count];
     if (r.next < batch->records.size()) return batch->records[r.next++];
-    // Done with this batch: the reading thread may fill it again.
     r.holding = false;
-    r.consumed.store(++k, std::memory_order_release);
-    wake(r);
+    r.reading = ++k;
+    give_back(r);
   }
   wait_for(r, [&] {
     return r.produced.load(std::memory_order_acquire) > k || r.done.load(std::memory_order_acquire);
@@ -383,10 +401,26 @@ const Record& next_record(Report& in, const Batch*& batch) {
     if (!reader) read_as_asked = &in;  // asked once, not for every record
   }
   if (reader) return take_record(*reader, batch);
-  own_batch.clear();
-  read_record(in, own_batch);
-  batch = &own_batch;
-  return own_batch.records[0];
+  Batch& own = own_batches[own_lyrics == 0 ? 1 : 0];
+  own.clear();
+  read_record(in, own);
+  batch = &own;
+  return own.records[0];
+}
+
+// Makes the lyrics of `record`, in `batch`, the current ones, and keeps
+// the batch until other lyrics replace them.
+void take_lyrics(const Record& record, const Batch& batch) {
+  const bool some = record.lyrics.size > 0;
+  songbuf = batch.view(record.lyrics);
+  stanzas = {batch.tag_lines.data() + record.first_tag_line, record.tag_line_count, 0};
+  sbp = 0;
+  if (reader) {
+    reader->lyrics = some ? reader->reading : SongReader::none;
+    give_back(*reader);
+  } else {
+    own_lyrics = some ? static_cast<int>(&batch - own_batches) : -1;
+  }
 }
 
 }  // namespace
@@ -395,6 +429,7 @@ void clear_song() {
   stop_reading_ahead();
   read_as_asked = nullptr;
   set_lyrics("");
+  own_lyrics = -1;
 }
 
 std::string console_text(std::string_view text, bool utf8) {
@@ -423,11 +458,7 @@ bool get_song(Report& in) {
     store_escape(label_slot, *escape[label_text_slot]);
   store_escape(number_slot, batch->view(record.number));
 
-  songbuf.assign(batch->view(record.lyrics));
-  auto first = batch->tag_lines.begin() + static_cast<std::ptrdiff_t>(record.first_tag_line);
-  stanzas.tag_lines.assign(first, first + static_cast<std::ptrdiff_t>(record.tag_line_count));
-  stanzas.next = 0;
-  sbp = 0;
+  take_lyrics(record, *batch);
   return !title.empty();
 }
 

@@ -13,11 +13,15 @@
 
 namespace lyricrtf {
 
-std::string songbuf;
+std::string_view songbuf;
 size_t sbp = 0;
 Stanzas stanzas;
 
 namespace {
+
+// The lyrics set_lyrics was given, and their tag lines.
+std::string own_lyrics;
+std::vector<size_t> own_tag_lines;
 
 // Room for copying 16 bytes at a time past a text's end.
 constexpr size_t slack = 16;
@@ -99,10 +103,11 @@ void find_tag_lines(std::string_view lyrics, std::vector<size_t>& starts) {
 }
 
 void set_lyrics(std::string_view lyrics) {
-  songbuf.assign(lyrics);
-  stanzas.tag_lines.clear();
-  find_tag_lines(songbuf, stanzas.tag_lines);
-  stanzas.next = 0;
+  own_lyrics.assign(lyrics);
+  own_tag_lines.clear();
+  find_tag_lines(own_lyrics, own_tag_lines);
+  songbuf = own_lyrics;
+  stanzas = {own_tag_lines.data(), own_tag_lines.size(), 0};
   sbp = 0;
 }
 
@@ -110,11 +115,11 @@ bool get_stanza() {
   const std::string_view lyrics = songbuf;
   const size_t size = lyrics.size();
   if (sbp >= size) return false;
-  const std::vector<size_t>& tag_lines = stanzas.tag_lines;
+  const size_t* tag_lines = stanzas.tag_lines;
   // The stanza begins with its head line: a tag line, or the first line of
   // lyrics that do not begin with one, which belongs to no stanza.
   const size_t head = sbp;
-  const bool tagged = stanzas.next < tag_lines.size() && tag_lines[stanzas.next] == head;
+  const bool tagged = stanzas.next < stanzas.count && tag_lines[stanzas.next] == head;
   if (tagged) ++stanzas.next;
   const size_t head_end = head + find_byte(lyrics.data() + head, size - head, '\n');
   if (tagged) {
@@ -134,7 +139,7 @@ bool get_stanza() {
   // of it.
   const size_t from = head_end < size ? head_end + 1 : size;
   size_t stop = size, to = size;
-  if (stanzas.next < tag_lines.size()) {
+  if (stanzas.next < stanzas.count) {
     stop = tag_lines[stanzas.next];
     to = stop > from ? stop - 1 : stop;
   }

@@ -14,9 +14,11 @@ namespace lyricrtf {
 
 // The lyrics of the current song record: its lines in order, joined by
 // line feeds (no line feed after the last). Empty when the record has no
-// lyrics or is passed over. Written only by get_song, set_lyrics and
-// clear_song, which keep `stanzas` in step with it.
-extern std::string songbuf;
+// lyrics or is passed over. The text lies where its record was read, which
+// get_song keeps until the next song record replaces it, or in storage of
+// set_lyrics' own. Set only by get_song, set_lyrics and clear_song, which
+// keep `stanzas` in step with it.
+extern std::string_view songbuf;
 // The stanza cursor: the position in songbuf of the next line not yet cut
 // into a stanza, or songbuf.size() when the lyrics are used up.
 extern size_t sbp;
@@ -24,8 +26,9 @@ extern size_t sbp;
 // Where the stanzas of songbuf begin: the tag lines, in order. Lyrics that
 // do not begin with a tag line have one more stanza, at their start.
 struct Stanzas {
-  std::vector<size_t> tag_lines;  // the position in songbuf of each tag line
-  size_t next = 0;                // the first of them that sbp has not passed
+  const size_t* tag_lines = nullptr;  // the position in songbuf of each tag line
+  size_t count = 0;
+  size_t next = 0;  // the first of them that sbp has not passed
 };
 
 // The stanzas of songbuf.
