@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-#include "report/tags.h"
 #include "template/scan.h"
 
 namespace lyricrtf {
@@ -41,27 +39,13 @@ size_t line_run(const unsigned char* p, size_t n) {
   return i;
 }
 
-// Notes in `tags` each tag line that begins at p + c + i for a bit i set
-// in `starts`; its position goes there plus `shift`. Each such line ends
-// with a line feed within p[0..n).
-void note_tag_lines(const unsigned char* p, size_t n, size_t c, uint64_t starts, TagLines& tags,
-                    size_t shift) {
-  for (; starts; starts &= starts - 1) {
-    size_t at = c + static_cast<size_t>(__builtin_ctzll(starts));
-    if (tag_at(std::string_view(reinterpret_cast<const char*>(p), n), at))
-      tags.starts->push_back(at + shift);
-  }
-}
-
 // Length of the stretch of whole lines at the start of p[0..n) that need
 // no care: each begins with a character other than a space, holds no form
 // feed and no zero, and ends with a line feed. Most lyrics are such lines;
-// they are found 64 bytes at a time, not line by line. With `tags`, the
-// position of each tag line among them, plus `shift`, goes there too.
-size_t plain_lines(const unsigned char* p, size_t n, TagLines* tags, size_t shift) {
+// they are found 64 bytes at a time, not line by line.
+size_t plain_lines(const unsigned char* p, size_t n) {
   size_t plain = 0;
 #if defined(__SSE2__)
-  const size_t noted = tags ? tags->starts->size() : 0;
   const __m128i line_feed = _mm_set1_epi8('\n');
   const __m128i space = _mm_set1_epi8(' ');
   const __m128i form_feed = _mm_set1_epi8('\f');
@@ -84,27 +68,15 @@ size_t plain_lines(const unsigned char* p, size_t n, TagLines* tags, size_t shif
       // The stretch ends where the line that needs care begins.
       int first = __builtin_ctzll(bad);
       uint64_t earlier = starts & ((2ULL << first) - 1);
-      if (earlier) {
-        size_t last = static_cast<size_t>(63 - __builtin_clzll(earlier));
-        if (tags) note_tag_lines(p, n, c, starts & ((1ULL << last) - 1), *tags, shift);
-        plain = c + last;
-      }
-      break;
+      if (!earlier) return plain;
+      return c + static_cast<size_t>(63 - __builtin_clzll(earlier));
     }
-    if (tags) note_tag_lines(p, n, c, starts, *tags, shift);
     if (line_feeds) plain = c + 64 - static_cast<size_t>(__builtin_clzll(line_feeds));
     after_line_feed = line_feeds >> 63;
   }
-  // Lines that begin in the stretch's last chunk but end past it are not
-  // part of it.
-  if (tags)
-    while (tags->starts->size() > noted && tags->starts->back() >= plain + shift)
-      tags->starts->pop_back();
 #else
   (void)p;
   (void)n;
-  (void)tags;
-  (void)shift;
 #endif
   return plain;  // the rest goes line by line
 }
@@ -263,27 +235,21 @@ bool append_line(Report& in, std::string& text) {
   return append_line(in, text, line);
 }
 
-bool append_lines(Report& in, std::string& text, std::string_view stop, TagLines* tags) {
+bool append_lines(Report& in, std::string& text, std::string_view stop) {
   const unsigned char* p = in.block.get();
   const size_t end = in.end;
   size_t pos = in.pos;  // the start of the line at hand
   size_t run = pos;     // the start of the bytes that go in unchanged
-  // Where a byte of the run lands in `text`: its position plus `shift`
-  // (in unsigned arithmetic, which wraps); tag lines are noted from
-  // `origin` on.
-  size_t shift = text.size() - run;
-  const size_t origin = tags ? tags->origin : 0;
   size_t after_stop = 0;
   for (;;) {
-    if (pos < end && p[pos] != ' ')
-      pos += plain_lines(p + pos, end - pos, tags, pos + shift - origin);
+    if (pos < end && p[pos] != ' ') pos += plain_lines(p + pos, end - pos);
     size_t start = pos, limit = std::min(end, pos + margin);
     while (start < limit && p[start] == ' ') ++start;
     if (start == end) break;
     size_t line_end = start + line_run(p + start, end - start);
     if (line_end == end || p[line_end] != '\n') break;  // needs append_line
     std::string_view line(reinterpret_cast<const char*>(p + start), line_end - start);
-    if (line == stop) {
+    if (same_bytes(line, stop)) {
       after_stop = line_end + 1;
       break;
     }
@@ -292,9 +258,7 @@ bool append_lines(Report& in, std::string& text, std::string_view stop, TagLines
       // begins after the margin.
       text.append(reinterpret_cast<const char*>(p + run), pos - run);
       run = start;
-      shift = text.size() - run;
     }
-    if (tags && line_tag(line, true)) tags->starts->push_back(start + shift - origin);
     pos = line_end + 1;
   }
   text.append(reinterpret_cast<const char*>(p + run), pos - run);

@@ -15,7 +15,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace lyricrtf {
 
@@ -64,17 +63,10 @@ bool get_line(Report& in, std::string& line);
 bool append_line(Report& in, std::string& text);
 
 // As append_line, and gives the text appended in `line`: a view of the
-// decoded block when the line lies whole in it, which saves looking at
-// `text` again. The view holds until the next read or change of `text`.
+// decoded block when the line lies whole in it, so that the caller need
+// not read `text` back. The view holds until the next read or change of
+// `text`.
 bool append_line(Report& in, std::string& text, std::string_view& line);
-
-// Where append_lines notes the tag lines (report/tags.h) it appends: the
-// position in `text` of each one's start, less `origin`. A line counts as
-// followed by a line feed, as in the block it is.
-struct TagLines {
-  std::vector<size_t>* starts;
-  size_t origin;
-};
 
 // Appends to `text` the lines at the reading position, each with its line
 // feed, until the line `stop`, which is consumed and not appended: then
@@ -83,7 +75,6 @@ struct TagLines {
 // that this cannot take whole from the decoded block (one that the block
 // cuts off, or with a form feed or a zero); append_line reads that one.
 // Lines with a margin cost a copy each; the others go in as one piece.
-bool append_lines(Report& in, std::string& text, std::string_view stop,
-                  TagLines* tags = nullptr);
+bool append_lines(Report& in, std::string& text, std::string_view stop);
 
 }  // namespace lyricrtf

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cassert>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -21,7 +20,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "report/tags.h"
+#include "template/scan.h"
 #include "template/store.h"
 
 namespace lyricrtf {
@@ -33,7 +32,7 @@ constexpr std::string_view name_prefix = "for ";
 constexpr std::string_view end_of_lyrics = " ";  // six spaces in the file
 
 bool ends_with(std::string_view text, std::string_view tail) {
-  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+  return text.size() >= tail.size() && same_bytes(text.substr(text.size() - tail.size()), tail);
 }
 
 // The schedule name of a "for " line: from its fifth character up to the
@@ -83,8 +82,7 @@ struct Span {
 };
 
 // One song record as read from the report, before anything shows: its
-// texts lie in its batch's text, the starts of its tag lines in the batch's
-// tag_lines.
+// texts lie in its batch's text.
 struct Record {
   enum Kind {
     end_of_report,  // nothing left: the line where a record begins is missing
@@ -98,7 +96,6 @@ struct Record {
   Span name;                     // the schedule name from the "for " line
   Span title, author, copyright, number;
   Span lyrics;  // empty when the record is passed over
-  size_t first_tag_line = 0, tag_line_count = 0;  // in the batch's tag_lines
 };
 
 // Records in the order read, their texts written one after another into
@@ -111,28 +108,17 @@ struct alignas(64) Batch {
 
   std::string text;
   std::vector<Record> records;
-  std::vector<size_t> tag_lines;  // positions in their record's lyrics
 
   void clear() {
     // A batch that held a huge record gives its memory back.
     if (text.capacity() > 4 * most_bytes) std::string().swap(text);
-    if (tag_lines.capacity() * sizeof(size_t) > 4 * most_bytes)
-      std::vector<size_t>().swap(tag_lines);
     text.clear();
     records.clear();
-    tag_lines.clear();
   }
   std::string_view view(Span span) const {
     return std::string_view(text).substr(span.at, span.size);
   }
 };
-
-// Whether `starts` are the tag lines of `lyrics`.
-[[maybe_unused]] bool are_tag_lines(std::string_view lyrics, const size_t* starts, size_t count) {
-  std::vector<size_t> all;
-  find_tag_lines(lyrics, all);
-  return all == std::vector<size_t>(starts, starts + count);
-}
 
 // Reads the next song record of `in` into `batch`; false at the end of the
 // report. Touches nothing but its arguments, so that another thread can
@@ -160,10 +146,10 @@ bool read_record(Report& in, Batch& batch) {
     return true;
   }
   record.kind = Record::song;
-  record.strange_heading = line != heading;
+  record.strange_heading = !same_bytes(line, heading);
 
   read(span);
-  record.damaged = line.compare(0, name_prefix.size(), name_prefix) != 0;
+  record.damaged = !same_bytes(line.substr(0, name_prefix.size()), name_prefix);
   std::string_view name = schedule_name(line);
   record.name = {span.at + static_cast<size_t>(name.data() - line.data()), name.size()};
 
@@ -176,48 +162,28 @@ bool read_record(Report& in, Batch& batch) {
   bool passed_over = ends_with(title, ".ppt") || ends_with(title, ".pptx");
 
   // The lyrics run to the end marker; they are read straight into the
-  // batch's text, and the start of each tag line is noted as it goes in,
-  // for cutting the stanzas. A line that begins at the end of the file is
-  // never a lyrics line, so a cut-off record ends there.
+  // batch's text. A line that begins at the end of the file is never a
+  // lyrics line, so a cut-off record ends there.
   const size_t lyrics = text.size();
-  std::vector<size_t>& tag_lines = batch.tag_lines;
-  record.first_tag_line = tag_lines.size();
-  TagLines noted{&tag_lines, lyrics};
-  auto end_line = [&] {
-    if (line_tag(line, true)) tag_lines.push_back(span.at - lyrics);
-    text.push_back('\n');
-  };
   bool more = read(span);
-  if (line == title) passed_over = true;
-  if (line == end_of_lyrics) {
+  if (same_bytes(line, title)) passed_over = true;
+  if (same_bytes(line, end_of_lyrics)) {
     text.resize(lyrics);
   } else {
-    if (more) end_line();
+    if (more) text.push_back('\n');
     while (more) {
-      if (append_lines(in, text, end_of_lyrics, &noted)) break;
+      if (append_lines(in, text, end_of_lyrics)) break;
       more = read(span);
-      if (line == end_of_lyrics) {
+      if (same_bytes(line, end_of_lyrics)) {
         text.resize(span.at);
         break;
       }
-      if (more) end_line();
+      if (more) text.push_back('\n');
     }
     record.cut_off = !more;
     if (text.size() > lyrics) text.pop_back();
   }
-  const size_t size = text.size() - lyrics;
-  // The last line had a line feed after it in the report but has none in
-  // the lyrics: as a bare tag name it is no tag line.
-  if (tag_lines.size() > record.first_tag_line && size - tag_lines.back() <= longest_tag_name) {
-    size_t last = tag_lines.back();
-    int tag = tag_by_initial(text[lyrics + last]);
-    if (tag && size - last == tags[static_cast<size_t>(tag) - 1].size()) tag_lines.pop_back();
-  }
-  if (passed_over) tag_lines.resize(record.first_tag_line);
-  record.lyrics = {lyrics, passed_over ? 0 : size};
-  record.tag_line_count = tag_lines.size() - record.first_tag_line;
-  assert(are_tag_lines(batch.view(record.lyrics), tag_lines.data() + record.first_tag_line,
-                       record.tag_line_count));
+  record.lyrics = {lyrics, passed_over ? 0 : text.size() - lyrics};
 
   read(record.author);
   record.author.size = line.find_last_not_of(' ') + 1;
@@ -413,7 +379,6 @@ const Record& next_record(Report& in, const Batch*& batch) {
 void take_lyrics(const Record& record, const Batch& batch) {
   const bool some = record.lyrics.size > 0;
   songbuf = batch.view(record.lyrics);
-  stanzas = {batch.tag_lines.data() + record.first_tag_line, record.tag_line_count, 0};
   sbp = 0;
   if (reader) {
     reader->lyrics = some ? reader->reading : SongReader::none;

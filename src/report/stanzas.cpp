@@ -1,13 +1,13 @@
 #include "report/stanzas.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-#include "report/tags.h"
 #include "template/scan.h"
 #include "template/store.h"
 
@@ -15,99 +15,150 @@ namespace lyricrtf {
 
 std::string_view songbuf;
 size_t sbp = 0;
-Stanzas stanzas;
 
 namespace {
 
-// The lyrics set_lyrics was given, and their tag lines.
-std::string own_lyrics;
-std::vector<size_t> own_tag_lines;
+std::string own_lyrics;  // the lyrics set_lyrics was given
 
-// Room for copying 16 bytes at a time past a text's end.
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// tag_by_initial as a table, and the second letter of each tag's name
+// (none for 0: no byte with the lower-case bit set is 0).
+constexpr std::array<unsigned char, 256> initial_tags = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c)
+    table[static_cast<size_t>(c)] = static_cast<unsigned char>(tag_by_initial(static_cast<char>(c)));
+  return table;
+}();
+constexpr std::array<char, tags.size() + 1> second_letters = [] {
+  std::array<char, tags.size() + 1> letters{};
+  for (size_t t = 0; t < tags.size(); ++t) letters[t + 1] = static_cast<char>(tags[t][1] | 0x20);
+  return letters;
+}();
+
+// The tag of the line that begins at `pos` of `lyrics`, or 0. It looks no
+// further than the tag name and the two characters after it. Few lines
+// begin with the first two letters of a tag name; a table finds the others
+// with one test that does not depend on the line.
+inline int tag_at(std::string_view lyrics, size_t pos) {
+  const size_t size = lyrics.size();
+  if (pos + 1 >= size) return 0;
+  const char* line = lyrics.data() + pos;
+  const int tag = initial_tags[static_cast<unsigned char>(line[0])];
+  if ((line[1] | 0x20) != second_letters[static_cast<size_t>(tag)]) return 0;  // most lines
+  std::string_view name = tags[static_cast<size_t>(tag) - 1];
+  const size_t rest = size - pos;
+  if (rest <= name.size()) return 0;
+  // The names are letters: a character matches one in either case when
+  // it equals it with the lower-case bit set.
+  for (size_t i = 2; i < name.size(); ++i)
+    if ((line[i] | 0x20) != (name[i] | 0x20)) return 0;
+  char after = line[name.size()];
+  if (after == '\n') return tag;
+  if (after == ' ' && rest > name.size() + 1) {
+    char next = line[name.size() + 1];
+    if (is_digit(next) || next == '(') return tag;
+  }
+  return 0;
+}
+
+// Room for writing 16 bytes at a time past a text's end.
 constexpr size_t slack = 16;
 
-// `lines` with each line feed replaced by `separator`, into `text`; true
-// when the result holds a '%'. `readable` bytes from the start of `lines`
-// may be read. The lines are copied 16 bytes at a time, and the same
-// look at each 16 finds the next line feed.
-bool join_lines(std::string_view lines, size_t readable, const std::string& separator,
-                std::string& text) {
-  const char* in = lines.data();
-  size_t left = lines.size();
+// The lines of the stanza that begin at `from` of songbuf, up to the next
+// tag line or the lyrics' end, into `text`, each line feed replaced by
+// `separator`; before a tag line, the last line's feed is left out.
+// Returns where the next stanza begins (songbuf.size() at the end), and in
+// `percent_sign` whether the text holds a '%'. The lines are copied 16
+// bytes at a time, and the same look at each 16 finds the next line feed.
+size_t join_stanza(size_t from, const std::string& separator, std::string& text,
+                   bool& percent_sign) {
+  const std::string_view lyrics = songbuf;
+  const size_t size = lyrics.size();
+  percent_sign = find_byte(separator.data(), separator.size(), '%') < separator.size();
+  if (tag_at(lyrics, from)) {
+    text.clear();  // a tag line right after the tag line
+    return from;
+  }
+  const char* in = lyrics.data() + from;
+  size_t left = size - from;  // bytes from `in` to the lyrics' end
   const size_t separator_size = separator.size();
   // The separator padded to 16 bytes, when it fits, is copied whole.
   char padded[slack] = {};
   const bool short_separator = separator_size <= slack;
   if (short_separator) std::memcpy(padded, separator.data(), separator_size);
-  // Room for what is left, and for 16 bytes copied whole at the end.
-  text.resize(left + slack);
+  // The text is written 16 bytes at a time into room that grows as needed;
+  // the text's old bytes are overwritten, not cleared first.
+  text.resize(std::max(text.size(), 4 * slack));
   char* base = text.data();
-  size_t size = text.size();
+  size_t room = text.size();
   size_t out = 0;
-  bool percent_sign = false;
-  auto put_separator = [&] {
-    size_t room = out + separator_size + left + slack;
-    if (room > size) {
-      text.resize(std::max(room, 2 * size));
-      base = text.data();
-      size = text.size();
-    }
+  auto make_room = [&](size_t bytes) {
+    if (out + bytes <= room) return;
+    text.resize(std::max(out + bytes, 2 * room));
+    base = text.data();
+    room = text.size();
+  };
+  // At a line feed: true when a tag line follows, else the separator goes
+  // in its place.
+  auto at_line_feed = [&] {
+    if (tag_at(lyrics, size - left)) return true;
+    make_room(separator_size + slack);
     char* to = base + out;
     if (short_separator)
       copy_bytes(to, padded, slack, slack);
     else
       std::memcpy(to, separator.data(), separator_size);
     out += separator_size;
+    return false;
   };
+  size_t next = size;
 #if defined(__SSE2__)
   const __m128i line_feed = _mm_set1_epi8('\n');
   const __m128i percent = _mm_set1_epi8('%');
-  while (left > 0 && readable >= slack) {
+  while (left >= slack) {
+    make_room(slack);
     __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(base + out), x);
-    const unsigned ours = left >= slack ? 0xFFFFu : (1u << left) - 1;
-    if (static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, percent))) & ours)
+    unsigned feeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, line_feed)));
+    size_t step = feeds ? static_cast<size_t>(__builtin_ctz(feeds)) : slack;
+    unsigned mine = (2u << step) - 1;  // the bytes up to the line feed
+    if (static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, percent))) & mine)
       percent_sign = true;
-    unsigned feeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, line_feed))) & ours;
-    size_t step = feeds ? static_cast<size_t>(__builtin_ctz(feeds)) : std::min(left, slack);
     out += step;
-    if (feeds) ++step;  // the line feed is not copied
+    if (feeds) ++step;  // the line feed itself is not copied
     in += step;
     left -= step;
-    readable -= step;
-    if (feeds) put_separator();
+    if (feeds && at_line_feed()) {
+      next = size - left;
+      left = 0;
+    }
   }
 #endif
   for (; left > 0; ++in) {
     --left;
     if (*in == '\n') {
-      put_separator();
+      if (at_line_feed()) {
+        next = size - left;
+        break;
+      }
       continue;
     }
     if (*in == '%') percent_sign = true;
+    make_room(1);
     base[out++] = *in;
   }
   text.resize(out);
-  return percent_sign || find_byte(separator.data(), separator_size, '%') < separator_size;
+  return next;
 }
 
 }  // namespace
 
 int is_tag(size_t pos) { return tag_at(songbuf, pos); }
 
-void find_tag_lines(std::string_view lyrics, std::vector<size_t>& starts) {
-  for (size_t at = 0; at < lyrics.size();) {
-    if (tag_at(lyrics, at)) starts.push_back(at);
-    at += find_byte(lyrics.data() + at, lyrics.size() - at, '\n') + 1;
-  }
-}
-
 void set_lyrics(std::string_view lyrics) {
   own_lyrics.assign(lyrics);
-  own_tag_lines.clear();
-  find_tag_lines(own_lyrics, own_tag_lines);
   songbuf = own_lyrics;
-  stanzas = {own_tag_lines.data(), own_tag_lines.size(), 0};
   sbp = 0;
 }
 
@@ -115,14 +166,11 @@ bool get_stanza() {
   const std::string_view lyrics = songbuf;
   const size_t size = lyrics.size();
   if (sbp >= size) return false;
-  const size_t* tag_lines = stanzas.tag_lines;
   // The stanza begins with its head line: a tag line, or the first line of
   // lyrics that do not begin with one, which belongs to no stanza.
   const size_t head = sbp;
-  const bool tagged = stanzas.next < stanzas.count && tag_lines[stanzas.next] == head;
-  if (tagged) ++stanzas.next;
   const size_t head_end = head + find_byte(lyrics.data() + head, size - head, '\n');
-  if (tagged) {
+  if (tag_at(lyrics, head)) {
     size_t space = head + find_byte(lyrics.data() + head, head_end - head, ' ');
     size_t suffix = space < head_end ? space + 1 : head_end;
     store_escape(tag_slot, lyrics.substr(head, space - head));
@@ -131,22 +179,12 @@ bool get_stanza() {
     store_escape(tag_slot, "");
     store_escape(suffix_slot, "");
   }
-
-  // The stanza's lines run up to the next tag line or the lyrics' end. An
-  // empty line that ends the lyrics after a line feed belongs to it, so
-  // its text is the lines as they stand, each line feed replaced by the
-  // Line separator; before a tag line, the last line's feed is not part
-  // of it.
-  const size_t from = head_end < size ? head_end + 1 : size;
-  size_t stop = size, to = size;
-  if (stanzas.next < stanzas.count) {
-    stop = tag_lines[stanzas.next];
-    to = stop > from ? stop - 1 : stop;
-  }
-  bool percent_sign = join_lines(lyrics.substr(from, to - from), size - from,
-                                 *escape[separator_slot], writable_escape(stanza_text_slot));
+  // An empty line that ends the lyrics after a line feed belongs to the
+  // last stanza.
+  bool percent_sign = false;
+  sbp = join_stanza(head_end < size ? head_end + 1 : size, *escape[separator_slot],
+                    writable_escape(stanza_text_slot), percent_sign);
   percent[stanza_text_slot] = percent_sign ? Percent::some : Percent::none;
-  sbp = stop;
   return true;
 }
 

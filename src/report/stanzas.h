@@ -1,14 +1,12 @@
 // Stanzas: the lyrics of the current song record cut at their tag lines.
 //
-// The tag lines are found once, when their record is read (possibly ahead,
-// in another thread); get_stanza then hands the stanzas out in order and
-// builds each one's text with the Line separator of the moment.
+// get_stanza hands the stanzas out in order; it finds where each one ends
+// as it builds the stanza's text with the Line separator of the moment.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace lyricrtf {
 
@@ -16,23 +14,11 @@ namespace lyricrtf {
 // line feeds (no line feed after the last). Empty when the record has no
 // lyrics or is passed over. The text lies where its record was read, which
 // get_song keeps until the next song record replaces it, or in storage of
-// set_lyrics' own. Set only by get_song, set_lyrics and clear_song, which
-// keep `stanzas` in step with it.
+// set_lyrics' own. Set only by get_song, set_lyrics and clear_song.
 extern std::string_view songbuf;
 // The stanza cursor: the position in songbuf of the next line not yet cut
 // into a stanza, or songbuf.size() when the lyrics are used up.
 extern size_t sbp;
-
-// Where the stanzas of songbuf begin: the tag lines, in order. Lyrics that
-// do not begin with a tag line have one more stanza, at their start.
-struct Stanzas {
-  const size_t* tag_lines = nullptr;  // the position in songbuf of each tag line
-  size_t count = 0;
-  size_t next = 0;  // the first of them that sbp has not passed
-};
-
-// The stanzas of songbuf.
-extern Stanzas stanzas;
 
 // The tag's number (1 to 7, the order of `tags`) when the line that begins
 // at position `pos` of songbuf is a tag line, else 0. A tag line begins with
@@ -41,11 +27,7 @@ extern Stanzas stanzas;
 // forms with a space.
 int is_tag(size_t pos);
 
-// Appends to `starts` the position of every tag line of `lyrics`, in order.
-void find_tag_lines(std::string_view lyrics, std::vector<size_t>& starts);
-
-// Makes `lyrics` the current lyrics, cut into stanzas, the cursor at their
-// start.
+// Makes a copy of `lyrics` the current lyrics, the cursor at their start.
 void set_lyrics(std::string_view lyrics);
 
 // Hands out the next stanza of the lyrics: its tag word goes to slot t,

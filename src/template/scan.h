@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -73,6 +74,15 @@ inline size_t find_byte(const char* p, size_t n, char c) {
   while (i < n && p[i] != c) ++i;
   return i;
 #endif
+}
+
+// Whether two short texts are equal: a loop in place costs less than a
+// library call for the few bytes they hold.
+inline bool same_bytes(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
 }
 
 // Appends to `found` the position of every `c` in p[0..n), in order.
