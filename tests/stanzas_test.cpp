@@ -28,10 +28,7 @@ TEST(TagLines, AreATagNameAndALineFeedOrABlankWithADigitOrParenthesis) {
       // The last line of the lyrics needs the form with a blank.
       {"Chorus", 0},       {"Chorus ", 0},       {"Tag", 0},
   };
-  for (const TagCase& c : cases) {
-    lyricrtf::songbuf = c.lyrics;
-    EXPECT_EQ(lyricrtf::is_tag(0), c.tag) << c.lyrics;
-  }
+  for (const TagCase& c : cases) EXPECT_EQ(lyricrtf::is_tag(c.lyrics, 0), c.tag) << c.lyrics;
 }
 
 struct Stanza {
@@ -43,17 +40,33 @@ std::ostream& operator<<(std::ostream& os, const Stanza& s) {
   return os << "{" << s.t << "|" << s.n << "|" << s.z << "}";
 }
 
-// Every stanza get_stanza cuts off `lyrics`, with `separator` between lines.
-std::vector<Stanza> stanzas(const std::string& lyrics, const std::string& separator) {
-  lyricrtf::init();
-  lyricrtf::store_escape(lyricrtf::separator_slot, separator);
-  lyricrtf::set_lyrics(lyrics);
+// Every stanza get_stanza hands out of the current lyrics.
+std::vector<Stanza> handed_out(size_t most) {
   std::vector<Stanza> result;
   while (lyricrtf::get_stanza()) {
     result.push_back({*escape[lyricrtf::tag_slot], *escape[lyricrtf::suffix_slot],
                       *escape[lyricrtf::stanza_text_slot]});
-    if (result.size() > lyrics.size() + 1) break;  // it would never end
+    if (result.size() > most) break;  // it would never end
   }
+  return result;
+}
+
+// Every stanza get_stanza cuts off `lyrics`, with `separator` between lines;
+// the stanzas cut ahead, as the reading thread cuts them, must be the same.
+std::vector<Stanza> stanzas(const std::string& lyrics, const std::string& separator) {
+  lyricrtf::init();
+  lyricrtf::store_escape(lyricrtf::separator_slot, separator);
+  lyricrtf::set_lyrics(lyrics);
+  std::vector<Stanza> result = handed_out(lyrics.size() + 1);
+
+  std::string text = "before";
+  std::vector<lyricrtf::CutStanza> cut;
+  lyricrtf::cut_stanzas(lyrics, separator, text, cut);
+  lyricrtf::songbuf = {text, true, cut.data(), cut.size()};
+  lyricrtf::sbp = 0;
+  EXPECT_EQ(handed_out(lyrics.size() + 1), result) << "cut ahead: " << lyrics;
+  EXPECT_EQ(lyricrtf::songbuf.empty(), lyrics.empty());
+  lyricrtf::set_lyrics("");
   return result;
 }
 
@@ -136,6 +149,8 @@ TEST(StanzaLoop, ExpandsTheTemplateOfEachTag) {
       {"%C inside the Song template is slot C", "%Schedule\n%C\n%\\\n%Song\n[%C]\n%\\\n%C\nslot C\n%\\\n",
        "Verse 1\na\n", "[slot C]"},
       {"no stanza template at all", song, "Verse 1\na\n", ""},
+      {"directives in the lyrics, stanza after stanza", song + verse,
+       "Verse 1\na%%b\nVerse 2\nc%Td\nVerse 3\ne\n", "(V:Verse 1:a%b)(V:Verse 2:cHymnd)(V:Verse 3:e)"},
   };
   for (const LoopCase& c : cases) EXPECT_EQ(test::expand(c.templates, report_of(c.lyrics)), c.output) << c.what;
 }

@@ -82,7 +82,8 @@ struct Span {
 };
 
 // One song record as read from the report, before anything shows: its
-// texts lie in its batch's text.
+// texts lie in its batch's text, its stanzas, if cut, in the batch's
+// stanzas.
 struct Record {
   enum Kind {
     end_of_report,  // nothing left: the line where a record begins is missing
@@ -95,7 +96,9 @@ struct Record {
   bool copyright_blank = false;  // the copyright line begins with a space
   Span name;                     // the schedule name from the "for " line
   Span title, author, copyright, number;
-  Span lyrics;  // empty when the record is passed over
+  Span lyrics;  // the lyrics' lines; empty when passed over or cut
+  bool cut = false;  // the lyrics are cut into stanzas already:
+  size_t first_stanza = 0, stanza_count = 0;  // in the batch's stanzas
 };
 
 // Records in the order read, their texts written one after another into
@@ -108,12 +111,16 @@ struct alignas(64) Batch {
 
   std::string text;
   std::vector<Record> records;
+  std::vector<CutStanza> stanzas;
 
   void clear() {
     // A batch that held a huge record gives its memory back.
     if (text.capacity() > 4 * most_bytes) std::string().swap(text);
+    if (stanzas.capacity() * sizeof(CutStanza) > 4 * most_bytes)
+      std::vector<CutStanza>().swap(stanzas);
     text.clear();
     records.clear();
+    stanzas.clear();
   }
   std::string_view view(Span span) const {
     return std::string_view(text).substr(span.at, span.size);
@@ -121,14 +128,15 @@ struct alignas(64) Batch {
 };
 
 // Reads the next song record of `in` into `batch`; false at the end of the
-// report. Touches nothing but its arguments, so that another thread can
-// run it.
+// report. With `separator`, the lyrics are cut into stanzas that it joins
+// their lines with. Touches nothing but its arguments, so that another
+// thread can run it.
 //
 // The record's lines are looked at where append_line shows them, in the
 // report's decoded block, not in the batch's text: the text is only
 // written here, since reading back what was just written to memory that
 // the other thread read last waits for the other processor.
-bool read_record(Report& in, Batch& batch) {
+bool read_record(Report& in, Batch& batch, const std::string* separator = nullptr) {
   std::string& text = batch.text;
   Record& record = batch.records.emplace_back();
   std::string_view line;  // the text of the line read last
@@ -162,28 +170,44 @@ bool read_record(Report& in, Batch& batch) {
   bool passed_over = ends_with(title, ".ppt") || ends_with(title, ".pptx");
 
   // The lyrics run to the end marker; they are read straight into the
-  // batch's text. A line that begins at the end of the file is never a
-  // lyrics line, so a cut-off record ends there.
-  const size_t lyrics = text.size();
-  bool more = read(span);
+  // batch's text, or, to be cut, into a text of this thread's own. A line
+  // that begins at the end of the file is never a lyrics line, so a cut-off
+  // record ends there.
+  static thread_local std::string to_cut;
+  to_cut.clear();
+  std::string& lines = separator ? to_cut : text;
+  const size_t lyrics = lines.size();
+  auto read_lyrics = [&] {
+    span.at = lines.size();
+    return append_line(in, lines, line);
+  };
+  bool more = read_lyrics();
   if (same_bytes(line, title)) passed_over = true;
   if (same_bytes(line, end_of_lyrics)) {
-    text.resize(lyrics);
+    lines.resize(lyrics);
   } else {
-    if (more) text.push_back('\n');
+    if (more) lines.push_back('\n');
     while (more) {
-      if (append_lines(in, text, end_of_lyrics)) break;
-      more = read(span);
+      if (append_lines(in, lines, end_of_lyrics)) break;
+      more = read_lyrics();
       if (same_bytes(line, end_of_lyrics)) {
-        text.resize(span.at);
+        lines.resize(span.at);
         break;
       }
-      if (more) text.push_back('\n');
+      if (more) lines.push_back('\n');
     }
     record.cut_off = !more;
-    if (text.size() > lyrics) text.pop_back();
+    if (lines.size() > lyrics) lines.pop_back();
   }
-  record.lyrics = {lyrics, passed_over ? 0 : text.size() - lyrics};
+  if (passed_over) {
+    lines.resize(lyrics);
+  } else if (separator) {
+    record.cut = true;
+    record.first_stanza = batch.stanzas.size();
+    cut_stanzas(to_cut, *separator, text, batch.stanzas);
+    record.stanza_count = batch.stanzas.size() - record.first_stanza;
+  }
+  record.lyrics = {lyrics, separator ? 0 : lines.size() - lyrics};
 
   read(record.author);
   record.author.size = line.find_last_not_of(' ') + 1;
@@ -200,9 +224,10 @@ bool read_record(Report& in, Batch& batch) {
 // it has taken all its records and the current lyrics lie elsewhere.
 struct SongReader {
   static constexpr size_t none = SIZE_MAX;
-  static constexpr size_t batch_count = 3;
+  static constexpr size_t batch_count = 4;
 
   Report* in = nullptr;
+  std::string separator;  // the Line separator, for cutting stanzas
   std::mutex lock;  // guards nothing but the waits on `changed`
   std::condition_variable changed;
   Batch batches[batch_count];
@@ -283,10 +308,17 @@ void read_ahead(SongReader& r) {
       if (r.stop.load(std::memory_order_acquire)) return;
       Batch& batch = r.batches[k % SongReader::batch_count];
       batch.clear();
+      // Cutting the stanzas is work that either thread can do. While the
+      // song loop is behind, so that every batch but one waits for it, this
+      // thread cuts them; else the song loop does.
+      const size_t waiting = k - r.consumed.load(std::memory_order_acquire);
+      const bool cut = stanza_sharing == StanzaSharing::reader_cuts ||
+                       (stanza_sharing == StanzaSharing::adaptive &&
+                        waiting + 1 >= SongReader::batch_count);
       bool more = true;
       while (more && batch.records.size() < Batch::most_records &&
              batch.text.size() < Batch::most_bytes)
-        more = read_record(*r.in, batch);
+        more = read_record(*r.in, batch, cut ? &r.separator : nullptr);
       r.produced.store(k + 1, std::memory_order_release);
       if (!more) r.done.store(true, std::memory_order_release);
       wake(r);
@@ -317,6 +349,7 @@ void stop_reading_ahead() {
 void start_reading_ahead(Report& in) {
   auto r = std::make_unique<SongReader>();
   r->in = &in;
+  r->separator = *escape[separator_slot];
   try {
     r->thread = std::thread(read_ahead, std::ref(*r));
   } catch (const std::system_error&) {
@@ -377,9 +410,12 @@ const Record& next_record(Report& in, const Batch*& batch) {
 // Makes the lyrics of `record`, in `batch`, the current ones, and keeps
 // the batch until other lyrics replace them.
 void take_lyrics(const Record& record, const Batch& batch) {
-  const bool some = record.lyrics.size > 0;
-  songbuf = batch.view(record.lyrics);
+  if (record.cut)
+    songbuf = {batch.text, true, batch.stanzas.data() + record.first_stanza, record.stanza_count};
+  else
+    songbuf = {batch.view(record.lyrics), false, nullptr, 0};
   sbp = 0;
+  const bool some = !songbuf.empty();
   if (reader) {
     reader->lyrics = some ? reader->reading : SongReader::none;
     give_back(*reader);
@@ -389,6 +425,8 @@ void take_lyrics(const Record& record, const Batch& batch) {
 }
 
 }  // namespace
+
+StanzaSharing stanza_sharing = StanzaSharing::adaptive;
 
 void clear_song() {
   stop_reading_ahead();

@@ -25,6 +25,12 @@ constexpr bool utf8_console = true;
 // Forgets the lyrics of any earlier record and stops reading ahead.
 void clear_song();
 
+// Which thread cuts the stanzas of records read ahead: the reading thread
+// while the song loop is behind it, else the song loop (`adaptive`); tests
+// choose one of them for every record.
+enum class StanzaSharing { adaptive, reader_cuts, loop_cuts };
+extern StanzaSharing stanza_sharing;
+
 // A title as the error stream shows it: 8-bit codes unchanged, or as UTF-8
 // (code c as U+00c, 146 as U+2019) for a console that reads UTF-8.
 std::string console_text(std::string_view text, bool utf8);

@@ -13,7 +13,7 @@
 
 namespace lyricrtf {
 
-std::string_view songbuf;
+Lyrics songbuf;
 size_t sbp = 0;
 
 namespace {
@@ -65,15 +65,14 @@ inline int tag_at(std::string_view lyrics, size_t pos) {
 // Room for writing 16 bytes at a time past a text's end.
 constexpr size_t slack = 16;
 
-// The lines of the stanza that begin at `from` of songbuf, up to the next
+// The lines of the stanza that begin at `from` of `lyrics`, up to the next
 // tag line or the lyrics' end, into `text`, each line feed replaced by
 // `separator`; before a tag line, the last line's feed is left out.
-// Returns where the next stanza begins (songbuf.size() at the end), and in
+// Returns where the next stanza begins (lyrics.size() at the end), and in
 // `percent_sign` whether the text holds a '%'. The lines are copied 16
 // bytes at a time, and the same look at each 16 finds the next line feed.
-size_t join_stanza(size_t from, const std::string& separator, std::string& text,
-                   bool& percent_sign) {
-  const std::string_view lyrics = songbuf;
+size_t join_stanza(std::string_view lyrics, size_t from, const std::string& separator,
+                   std::string& text, bool& percent_sign) {
   const size_t size = lyrics.size();
   percent_sign = find_byte(separator.data(), separator.size(), '%') < separator.size();
   if (tag_at(lyrics, from)) {
@@ -152,39 +151,74 @@ size_t join_stanza(size_t from, const std::string& separator, std::string& text,
   return next;
 }
 
+// The stanza whose head line begins at `head` of `lyrics`: a tag line,
+// whose tag word and rest go to `tag` and `suffix`, or the first line of
+// lyrics that do not begin with one, which belongs to no stanza. Its lines
+// go to `text` as join_stanza puts them; returns where the next stanza
+// begins.
+size_t next_stanza(std::string_view lyrics, size_t head, const std::string& separator,
+                   std::string_view& tag, std::string_view& suffix, std::string& text,
+                   bool& percent_sign) {
+  const size_t size = lyrics.size();
+  const size_t head_end = head + find_byte(lyrics.data() + head, size - head, '\n');
+  tag = suffix = {};
+  if (tag_at(lyrics, head)) {
+    size_t space = head + find_byte(lyrics.data() + head, head_end - head, ' ');
+    size_t rest = space < head_end ? space + 1 : head_end;
+    tag = lyrics.substr(head, space - head);
+    suffix = lyrics.substr(rest, head_end - rest);
+  }
+  // An empty line that ends the lyrics after a line feed belongs to the
+  // last stanza.
+  return join_stanza(lyrics, head_end < size ? head_end + 1 : size, separator, text, percent_sign);
+}
+
 }  // namespace
 
-int is_tag(size_t pos) { return tag_at(songbuf, pos); }
+int is_tag(std::string_view lyrics, size_t pos) { return tag_at(lyrics, pos); }
+
+void cut_stanzas(std::string_view lyrics, const std::string& separator, std::string& text,
+                 std::vector<CutStanza>& stanzas) {
+  static thread_local std::string joined;
+  for (size_t head = 0; head < lyrics.size();) {
+    CutStanza stanza;
+    std::string_view tag, suffix;
+    head = next_stanza(lyrics, head, separator, tag, suffix, joined, stanza.percent_sign);
+    stanza.at = text.size();
+    stanza.tag_size = static_cast<unsigned char>(tag.size());  // a tag name
+    stanza.suffix_size = suffix.size();
+    stanza.text_size = joined.size();
+    text.append(tag).append(suffix).append(joined);
+    stanzas.push_back(stanza);
+  }
+}
 
 void set_lyrics(std::string_view lyrics) {
   own_lyrics.assign(lyrics);
-  songbuf = own_lyrics;
+  songbuf = {own_lyrics, false, nullptr, 0};
   sbp = 0;
 }
 
 bool get_stanza() {
-  const std::string_view lyrics = songbuf;
-  const size_t size = lyrics.size();
-  if (sbp >= size) return false;
-  // The stanza begins with its head line: a tag line, or the first line of
-  // lyrics that do not begin with one, which belongs to no stanza.
-  const size_t head = sbp;
-  const size_t head_end = head + find_byte(lyrics.data() + head, size - head, '\n');
-  if (tag_at(lyrics, head)) {
-    size_t space = head + find_byte(lyrics.data() + head, head_end - head, ' ');
-    size_t suffix = space < head_end ? space + 1 : head_end;
-    store_escape(tag_slot, lyrics.substr(head, space - head));
-    store_escape(suffix_slot, lyrics.substr(suffix, head_end - suffix));
-  } else {
-    store_escape(tag_slot, "");
-    store_escape(suffix_slot, "");
+  if (songbuf.cut) {
+    if (sbp >= songbuf.count) return false;
+    const CutStanza& stanza = songbuf.stanzas[sbp++];
+    std::string_view text = songbuf.text.substr(stanza.at);
+    store_escape(tag_slot, text.substr(0, stanza.tag_size));
+    store_escape(suffix_slot, text.substr(stanza.tag_size, stanza.suffix_size));
+    store_text(stanza_text_slot, text.substr(stanza.tag_size + stanza.suffix_size, stanza.text_size),
+               !stanza.percent_sign);
+    return true;
   }
-  // An empty line that ends the lyrics after a line feed belongs to the
-  // last stanza.
+  const std::string_view lyrics = songbuf.text;
+  if (sbp >= lyrics.size()) return false;
+  std::string_view tag, suffix;
   bool percent_sign = false;
-  sbp = join_stanza(head_end < size ? head_end + 1 : size, *escape[separator_slot],
+  sbp = next_stanza(lyrics, sbp, *escape[separator_slot], tag, suffix,
                     writable_escape(stanza_text_slot), percent_sign);
-  percent[stanza_text_slot] = percent_sign ? Percent::some : Percent::none;
+  if (!percent_sign) percent[stanza_text_slot] = Percent::none;
+  store_escape(tag_slot, tag);
+  store_escape(suffix_slot, suffix);
   return true;
 }
 

@@ -29,8 +29,12 @@ void init() {
 }
 
 void store_escape(int slot, std::string_view text) {
-  text = text.substr(0, find_byte(text.data(), text.size(), '\0'));
+  store_text(slot, text.substr(0, find_byte(text.data(), text.size(), '\0')), false);
+}
+
+void store_text(int slot, std::string_view text, bool without_percent) {
   std::string& stored = writable_escape(slot);
+  if (without_percent) percent[slot] = Percent::none;
   // Overwriting in place and then setting the size costs less than a
   // general assignment.
   size_t kept = std::min(stored.size(), text.size());

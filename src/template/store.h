@@ -46,7 +46,9 @@ extern std::array<Text, slot_count> escape;
 
 // Whether a slot's text holds a '%', found out when the text is first
 // expanded: a text without one expands to itself. Every store into a slot
-// makes it unknown again.
+// makes it unknown again, or none when the text is known to hold no '%'
+// (never some: finding out is when the expander forgets what it knew of
+// the slot's old text).
 enum class Percent : unsigned char { unknown, none, some };
 extern std::array<Percent, slot_count> percent;
 
@@ -96,6 +98,10 @@ void init();
 // (slot texts are zero-terminated in the template language). The slot's
 // buffer is reused when nothing else holds its text.
 void store_escape(int slot, std::string_view text);
+
+// As store_escape, for a text known to hold no zero byte. When it is known
+// to hold no '%' either, `without_percent` spares looking for one.
+void store_text(int slot, std::string_view text, bool without_percent);
 
 // A slot's text to rewrite in place, for a caller that builds a long text
 // piece by piece; a fresh one when an expansion still holds the old text.
