@@ -127,18 +127,17 @@ struct alignas(64) Batch {
   }
 };
 
-// Reads the next song record of `in` into `batch`; false at the end of the
-// report. With `separator`, the lyrics are cut into stanzas that it joins
-// their lines with. Touches nothing but its arguments, so that another
-// thread can run it.
+// Reads the next song record of `in` into `record`, its texts into
+// `batch`; false at the end of the report. With `separator`, the lyrics are
+// cut into stanzas that it joins their lines with. Touches nothing but its
+// arguments, so that another thread can run it.
 //
 // The record's lines are looked at where append_line shows them, in the
 // report's decoded block, not in the batch's text: the text is only
 // written here, since reading back what was just written to memory that
 // the other thread read last waits for the other processor.
-bool read_record(Report& in, Batch& batch, const std::string* separator = nullptr) {
+bool read_fields(Report& in, Batch& batch, const std::string* separator, Record& record) {
   std::string& text = batch.text;
-  Record& record = batch.records.emplace_back();
   std::string_view line;  // the text of the line read last
   auto read = [&](Span& span) {
     span.at = text.size();
@@ -217,6 +216,16 @@ bool read_record(Report& in, Batch& batch, const std::string* separator = nullpt
   return true;
 }
 
+// Reads the next song record of `in` into `batch` as read_fields does. The
+// record is put together here and copied into the batch whole: the batch's
+// memory is written, never read, by the reading thread.
+bool read_record(Report& in, Batch& batch, const std::string* separator = nullptr) {
+  Record record;
+  bool more = read_fields(in, batch, separator, record);
+  batch.records.push_back(record);
+  return more;
+}
+
 // The thread that reads a report ahead, and the batches it fills in turn:
 // batch k goes to batches[k % batch_count]. The reading thread fills batch
 // `produced` once get_song has given back enough of the earlier ones;
@@ -231,6 +240,7 @@ struct SongReader {
   std::mutex lock;  // guards nothing but the waits on `changed`
   std::condition_variable changed;
   Batch batches[batch_count];
+  Batch staging;  // the batch the reading thread fills before it is copied
   std::exception_ptr failure;  // set before `done`
   std::thread thread;
   std::atomic<bool> stop{false};  // the reading thread is to stop
@@ -298,16 +308,15 @@ void wait_for(SongReader& r, Ready ready) {
   r.changed.wait(hold, ready);
 }
 
+// The reading thread. It fills each batch in a batch of its own first and
+// then copies it whole into the batch the song loop will read: writing
+// piece by piece into memory that the other thread read last waits for the
+// other processor at every cache line, a single copy much less.
 void read_ahead(SongReader& r) {
   try {
     for (size_t k = 0;; ++k) {
-      wait_for(r, [&] {
-        return r.stop.load(std::memory_order_acquire) ||
-               k - r.consumed.load(std::memory_order_acquire) < SongReader::batch_count;
-      });
-      if (r.stop.load(std::memory_order_acquire)) return;
-      Batch& batch = r.batches[k % SongReader::batch_count];
-      batch.clear();
+      Batch& staging = r.staging;
+      staging.clear();
       // Cutting the stanzas is work that either thread can do. While the
       // song loop is behind, so that every batch but one waits for it, this
       // thread cuts them; else the song loop does.
@@ -316,9 +325,19 @@ void read_ahead(SongReader& r) {
                        (stanza_sharing == StanzaSharing::adaptive &&
                         waiting + 1 >= SongReader::batch_count);
       bool more = true;
-      while (more && batch.records.size() < Batch::most_records &&
-             batch.text.size() < Batch::most_bytes)
-        more = read_record(*r.in, batch, cut ? &r.separator : nullptr);
+      while (more && staging.records.size() < Batch::most_records &&
+             staging.text.size() < Batch::most_bytes)
+        more = read_record(*r.in, staging, cut ? &r.separator : nullptr);
+      wait_for(r, [&] {
+        return r.stop.load(std::memory_order_acquire) ||
+               k - r.consumed.load(std::memory_order_acquire) < SongReader::batch_count;
+      });
+      if (r.stop.load(std::memory_order_acquire)) return;
+      Batch& batch = r.batches[k % SongReader::batch_count];
+      batch.clear();
+      batch.text.assign(staging.text);
+      batch.records.assign(staging.records.begin(), staging.records.end());
+      batch.stanzas.assign(staging.stanzas.begin(), staging.stanzas.end());
       r.produced.store(k + 1, std::memory_order_release);
       if (!more) r.done.store(true, std::memory_order_release);
       wake(r);
