@@ -6,6 +6,7 @@
 #include <string>
 
 #include "report/reader.h"
+#include "report/stanzas.h"
 #include "template/expander.h"
 #include "template/store.h"
 
@@ -80,5 +81,29 @@ void Expander(benchmark::State& state) {
   (void)err;
 }
 BENCHMARK(Expander);
+
+}  // namespace
+
+namespace {
+
+// Cutting lyrics into stanzas and joining their lines, as the stanza loop
+// does for every song.
+void Stanzas(benchmark::State& state) {
+  std::string lyrics;
+  for (int i = 0; lyrics.size() < 100000; ++i) {
+    lyrics += "Verse " + std::to_string(i) + "\nAmazing grace! how sweet the sound\nThat saved a wretch\n";
+    lyrics += "Chorus\nTis grace hath brought me safe thus far,\nAnd grace will lead me home.\nO\n";
+  }
+  lyrics.pop_back();
+  lyricrtf::init();
+  for (auto _ : state) {
+    lyricrtf::set_lyrics(lyrics);
+    size_t total = 0;
+    while (lyricrtf::get_stanza()) total += lyricrtf::escape[lyricrtf::stanza_text_slot]->size();
+    benchmark::DoNotOptimize(total);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * lyrics.size()));
+}
+BENCHMARK(Stanzas);
 
 }  // namespace

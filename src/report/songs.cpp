@@ -466,19 +466,20 @@ bool get_song(Report& in) {
   if (record.kind != Record::song) return false;
   if (record.strange_heading) warn("Warning: this doesn't look like Schedule output.\n");
   if (record.damaged) warn("Warning: this output looks damaged.\n");
-  store_escape(schedule_name_slot, batch->view(record.name));
-  store_escape(title_slot, batch->view(record.title));
+  // Report lines hold no zero byte: the reader cuts them there.
+  store_text(schedule_name_slot, batch->view(record.name), false);
+  store_text(title_slot, batch->view(record.title), false);
   const std::string& title = *escape[title_slot];
   write_title(title);
   if (record.cut_off) warn("Warning: the report ends inside a song record.\n");
 
-  store_escape(author_slot, batch->view(record.author));
-  store_escape(copyright_slot, batch->view(record.copyright));
+  store_text(author_slot, batch->view(record.author), false);
+  store_text(copyright_slot, batch->view(record.copyright), false);
   if (record.copyright_blank)
-    store_escape(label_slot, "");
+    store_text(label_slot, "", true);
   else
-    store_escape(label_slot, *escape[label_text_slot]);
-  store_escape(number_slot, batch->view(record.number));
+    store_text(label_slot, *escape[label_text_slot], false);
+  store_text(number_slot, batch->view(record.number), false);
 
   take_lyrics(record, *batch);
   return !title.empty();

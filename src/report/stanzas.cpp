@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -22,6 +23,12 @@ std::string own_lyrics;  // the lyrics set_lyrics was given
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool little_endian = true;
+#else
+constexpr bool little_endian = false;
+#endif
+
 // tag_by_initial as a table, and the second letter of each tag's name
 // (none for 0: no byte with the lower-case bit set is 0).
 constexpr std::array<unsigned char, 256> initial_tags = [] {
@@ -34,6 +41,23 @@ constexpr std::array<char, tags.size() + 1> second_letters = [] {
   std::array<char, tags.size() + 1> letters{};
   for (size_t t = 0; t < tags.size(); ++t) letters[t + 1] = static_cast<char>(tags[t][1] | 0x20);
   return letters;
+}();
+
+// Each tag's name with the lower-case bit set in every byte, as the first
+// bytes of a little-endian word, and the mask of those bytes: a line
+// begins with the name, in any case, when its first 8 bytes with that bit
+// set agree with it under the mask.
+struct NameWord {
+  uint64_t name = 0, mask = 0;
+};
+constexpr std::array<NameWord, tags.size() + 1> name_words = [] {
+  std::array<NameWord, tags.size() + 1> words{};
+  for (size_t t = 0; t < tags.size(); ++t)
+    for (size_t i = 0; i < tags[t].size(); ++i) {
+      words[t + 1].name |= static_cast<uint64_t>(static_cast<unsigned char>(tags[t][i] | 0x20)) << (8 * i);
+      words[t + 1].mask |= uint64_t{0xFF} << (8 * i);
+    }
+  return words;
 }();
 
 // The tag of the line that begins at `pos` of `lyrics`, or 0. It looks no
@@ -51,8 +75,15 @@ inline int tag_at(std::string_view lyrics, size_t pos) {
   if (rest <= name.size()) return 0;
   // The names are letters: a character matches one in either case when
   // it equals it with the lower-case bit set.
-  for (size_t i = 2; i < name.size(); ++i)
-    if ((line[i] | 0x20) != (name[i] | 0x20)) return 0;
+  if (rest >= 8 && little_endian) {
+    uint64_t word = 0;
+    std::memcpy(&word, line, 8);
+    const NameWord& expected = name_words[static_cast<size_t>(tag)];
+    if (((word | 0x2020202020202020ULL) & expected.mask) != expected.name) return 0;
+  } else {
+    for (size_t i = 2; i < name.size(); ++i)
+      if ((line[i] | 0x20) != (name[i] | 0x20)) return 0;
+  }
   char after = line[name.size()];
   if (after == '\n') return tag;
   if (after == ' ' && rest > name.size() + 1) {
@@ -85,10 +116,11 @@ size_t join_stanza(std::string_view lyrics, size_t from, const std::string& sepa
   // The separator padded to 16 bytes, when it fits, is copied whole.
   char padded[slack] = {};
   const bool short_separator = separator_size <= slack;
-  if (short_separator) std::memcpy(padded, separator.data(), separator_size);
+  if (short_separator)
+    for (size_t i = 0; i < separator_size; ++i) padded[i] = separator[i];
   // The text is written 16 bytes at a time into room that grows as needed;
   // the text's old bytes are overwritten, not cleared first.
-  text.resize(std::max(text.size(), 4 * slack));
+  if (text.size() < 4 * slack) text.resize(4 * slack);
   char* base = text.data();
   size_t room = text.size();
   size_t out = 0;
@@ -203,9 +235,10 @@ bool get_stanza() {
   if (songbuf.cut) {
     if (sbp >= songbuf.count) return false;
     const CutStanza& stanza = songbuf.stanzas[sbp++];
+    // Lyrics hold no zero byte, and a tag word no '%'.
     std::string_view text = songbuf.text.substr(stanza.at);
-    store_escape(tag_slot, text.substr(0, stanza.tag_size));
-    store_escape(suffix_slot, text.substr(stanza.tag_size, stanza.suffix_size));
+    store_text(tag_slot, text.substr(0, stanza.tag_size), true);
+    store_text(suffix_slot, text.substr(stanza.tag_size, stanza.suffix_size), false);
     store_text(stanza_text_slot, text.substr(stanza.tag_size + stanza.suffix_size, stanza.text_size),
                !stanza.percent_sign);
     return true;
@@ -217,8 +250,9 @@ bool get_stanza() {
   sbp = next_stanza(lyrics, sbp, *escape[separator_slot], tag, suffix,
                     writable_escape(stanza_text_slot), percent_sign);
   if (!percent_sign) percent[stanza_text_slot] = Percent::none;
-  store_escape(tag_slot, tag);
-  store_escape(suffix_slot, suffix);
+  // Lyrics hold no zero byte, and a tag word no '%'.
+  store_text(tag_slot, tag, true);
+  store_text(suffix_slot, suffix, false);
   return true;
 }
 

@@ -123,7 +123,24 @@ bool may_be_replaced(int slot) {
   }
 }
 
-void expand_slot(FILE* out, int slot, Report& in) {
+void expand_open_slot(FILE* out, int slot, Report& in);
+
+// Expands a slot: writes its text, each directive in it replaced by what it
+// stands for.
+inline void expand_slot(FILE* out, int slot, Report& in) {
+  // Most slots hold texts without a '%', which go out as they stand: a
+  // slot that is not being expanded already, below the deepest nesting,
+  // needs no further check.
+  if (percent[slot] == Percent::none && !open_frames[slot] &&
+      frames.size() < static_cast<size_t>(max_nesting)) {
+    const std::string& text = *escape[slot];
+    emit(out, text.data(), text.size());
+    return;
+  }
+  expand_open_slot(out, slot, in);
+}
+
+void expand_open_slot(FILE* out, int slot, Report& in) {
   if (refers_back(slot)) {
     if (!warned[slot]) {
       warned[slot] = true;
@@ -189,7 +206,7 @@ void stanza_loop(FILE* out, Report& in) {
 }
 
 // What the directive '%' d writes.
-void directive(FILE* out, char d, Report& in) {
+inline void directive(FILE* out, char d, Report& in) {
   if (d == '%')
     emit(out, "%", 1);
   else if (d == 'C' && !inschd)

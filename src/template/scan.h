@@ -76,13 +76,26 @@ inline size_t find_byte(const char* p, size_t n, char c) {
 #endif
 }
 
-// Whether two short texts are equal: a loop in place costs less than a
-// library call for the few bytes they hold.
+// Whether two short texts are equal: a loop in place, 8 bytes at a time,
+// costs less than a library call for the few bytes they hold.
 inline bool same_bytes(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i]) return false;
-  return true;
+  const size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n < 8) {
+    for (size_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return false;
+    return true;
+  }
+  uint64_t x = 0, y = 0;
+  for (size_t i = 0; i + 8 < n; i += 8) {
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) return false;
+  }
+  // The last 8 bytes, overlapping those already seen.
+  std::memcpy(&x, a.data() + n - 8, 8);
+  std::memcpy(&y, b.data() + n - 8, 8);
+  return x == y;
 }
 
 // Appends to `found` the position of every `c` in p[0..n), in order.
