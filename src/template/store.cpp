@@ -33,10 +33,10 @@ void store_escape(int slot, std::string_view text) {
 }
 
 void store_text(int slot, std::string_view text, bool without_percent) {
-  // Records and stanzas often repeat a text (the schedule name, the label,
-  // a tag word): a slot that holds it already, and alone, keeps it.
+  // Records and stanzas often repeat a short text (the schedule name, the
+  // label, a tag word): a slot that holds it already, and alone, keeps it.
   const Text& held = escape[slot];
-  if (held.use_count() == 1 && same_bytes(*held, text)) {
+  if (text.size() <= 64 && held.use_count() == 1 && same_bytes(*held, text)) {
     if (without_percent) percent[slot] = Percent::none;
     return;
   }
