@@ -68,4 +68,4 @@ for mb in "${sizes[@]}"; do
 done
 
 echo "microbenchmarks:"
-"$build/bench/micro" --benchmark_min_time=0.2 2>/dev/null | grep -E '^(Decoder|LineReader|Expander)'
+"$build/bench/micro" --benchmark_min_time=0.2 2>/dev/null | grep -E '^(Decoder|LineReader|Stanzas|Expander)'

@@ -133,9 +133,7 @@ struct alignas(64) Batch {
 // arguments, so that another thread can run it.
 //
 // The record's lines are looked at where append_line shows them, in the
-// report's decoded block, not in the batch's text: the text is only
-// written here, since reading back what was just written to memory that
-// the other thread read last waits for the other processor.
+// report's decoded block, while they are at hand there.
 bool read_fields(Report& in, Batch& batch, const std::string* separator, Record& record) {
   std::string& text = batch.text;
   std::string_view line;  // the text of the line read last
@@ -217,8 +215,7 @@ bool read_fields(Report& in, Batch& batch, const std::string* separator, Record&
 }
 
 // Reads the next song record of `in` into `batch` as read_fields does. The
-// record is put together here and copied into the batch whole: the batch's
-// memory is written, never read, by the reading thread.
+// record is put together here and copied into the batch whole.
 bool read_record(Report& in, Batch& batch, const std::string* separator = nullptr) {
   Record record;
   bool more = read_fields(in, batch, separator, record);

@@ -60,10 +60,10 @@ constexpr std::array<NameWord, tags.size() + 1> name_words = [] {
   return words;
 }();
 
-// The tag of the line that begins at `pos` of `lyrics`, or 0. It looks no
-// further than the tag name and the two characters after it. Few lines
-// begin with the first two letters of a tag name; a table finds the others
-// with one test that does not depend on the line.
+// The tag of the line that begins at `pos` of `lyrics`, or 0. It reads at
+// most 8 characters of the line. Few lines begin with the first two
+// letters of a tag name; a table finds the others with one test that does
+// not depend on the line.
 inline int tag_at(std::string_view lyrics, size_t pos) {
   const size_t size = lyrics.size();
   if (pos + 1 >= size) return 0;
