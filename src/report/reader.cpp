@@ -174,7 +174,9 @@ bool refill(Report& in) {
   // The bytes of a character that the last block cut off lead this one.
   size_t n = in.kept;
   if (!in.at_eof) {
-    n += std::fread(in.bytes.get() + n, 1, block_size - n, in.file);
+    size_t got = std::fread(in.bytes.get() + n, 1, block_size - n, in.file);
+    in.bytes_read += got;
+    n += got;
     if (n < block_size) in.at_eof = true;
   }
   size_t used = 0;

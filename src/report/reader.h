@@ -36,6 +36,7 @@ struct Report {
   size_t kept = 0;  // bytes that begin a character the last block cut
                     // off; they lead `bytes` for the next block
   bool at_eof = false;
+  size_t bytes_read = 0;  // bytes read from the file so far
   // Set by a reader that reads the report ahead in another thread: stops
   // that thread. Called before the report goes away.
   std::function<void()> stop_reading;

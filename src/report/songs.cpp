@@ -108,6 +108,7 @@ struct Record {
 struct alignas(64) Batch {
   static constexpr size_t most_records = 64;
   static constexpr size_t most_bytes = 256 * 1024;
+  static constexpr size_t least_bytes = 16 * 1024;
 
   std::string text;
   std::vector<Record> records;
@@ -233,6 +234,7 @@ struct SongReader {
   static constexpr size_t batch_count = 4;
 
   Report* in = nullptr;
+  size_t size = 0;        // the report's size when reading began
   std::string separator;  // the Line separator, for cutting stanzas
   std::mutex lock;  // guards nothing but the waits on `changed`
   std::condition_variable changed;
@@ -267,15 +269,18 @@ const Record no_record;                 // what is left after the end of the rep
 
 // Whether a second thread may read the report ahead: only a regular file,
 // which never waits for a writer, so that the thread can always be
-// stopped.
-bool may_read_ahead(FILE* file) {
+// stopped. Its size goes to `size`.
+bool may_read_ahead(FILE* file, size_t& size) {
 #if defined(_WIN32)
   (void)file;
+  (void)size;
   return false;
 #else
   struct stat info;
   int fd = fileno(file);
-  return fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  size = static_cast<size_t>(info.st_size);
+  return true;
 #endif
 }
 
@@ -321,9 +326,14 @@ void read_ahead(SongReader& r) {
       const bool cut = stanza_sharing == StanzaSharing::reader_cuts ||
                        (stanza_sharing == StanzaSharing::adaptive &&
                         waiting + 1 >= SongReader::batch_count);
+      // Batches are small where the report begins and where it ends, so
+      // that the song loop starts soon and has little left to do alone
+      // once the reading is done.
+      const size_t left = r.size > r.in->bytes_read ? r.size - r.in->bytes_read : 0;
+      const size_t bytes = std::clamp(std::min(left / 8, Batch::least_bytes << std::min<size_t>(k, 8)),
+                                      Batch::least_bytes, Batch::most_bytes);
       bool more = true;
-      while (more && staging.records.size() < Batch::most_records &&
-             staging.text.size() < Batch::most_bytes)
+      while (more && staging.records.size() < Batch::most_records && staging.text.size() < bytes)
         more = read_record(*r.in, staging, cut ? &r.separator : nullptr);
       wait_for(r, [&] {
         return r.stop.load(std::memory_order_acquire) ||
@@ -362,9 +372,10 @@ void stop_reading_ahead() {
 }
 
 // Starts reading `in` ahead, unless no thread is to be had.
-void start_reading_ahead(Report& in) {
+void start_reading_ahead(Report& in, size_t size) {
   auto r = std::make_unique<SongReader>();
   r->in = &in;
+  r->size = size;
   r->separator = *escape[separator_slot];
   try {
     r->thread = std::thread(read_ahead, std::ref(*r));
@@ -412,7 +423,8 @@ const Record& take_record(SongReader& r, const Batch*& batch) {
 const Record& next_record(Report& in, const Batch*& batch) {
   if (reader && reader->in != &in) stop_reading_ahead();
   if (!reader && &in != read_as_asked) {
-    if (may_read_ahead(in.file)) start_reading_ahead(in);
+    size_t size = 0;
+    if (may_read_ahead(in.file, size)) start_reading_ahead(in, size);
     if (!reader) read_as_asked = &in;  // asked once, not for every record
   }
   if (reader) return take_record(*reader, batch);
