@@ -1,7 +1,8 @@
 // A whole conversion: the input up to its first zero byte is the template
 // file, the rest the report; both go through the real readers. The report
-// is converted twice, from memory (read as asked) and from a file (read
-// ahead in a second thread): the two must agree byte for byte.
+// is converted from memory (read as asked) and from a file (read ahead in
+// a second thread), once with that thread cutting every record's stanzas
+// and once with the song loop cutting them: all must agree byte for byte.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "report/reader.h"
+#include "report/songs.h"
 #include "template/expander.h"
 #include "template/store.h"
 
@@ -56,6 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string report = zero && split + 1 < size
                            ? std::string(reinterpret_cast<const char*>(data) + split + 1, size - split - 1)
                            : std::string(1, '\0');
-  if (convert(data, split, report, false) != convert(data, split, report, true)) std::abort();
+  const std::string asked = convert(data, split, report, false);
+  for (auto sharing : {lyricrtf::StanzaSharing::reader_cuts, lyricrtf::StanzaSharing::loop_cuts}) {
+    lyricrtf::stanza_sharing = sharing;
+    if (convert(data, split, report, true) != asked) std::abort();
+  }
+  lyricrtf::stanza_sharing = lyricrtf::StanzaSharing::adaptive;
   return 0;
 }
