@@ -147,24 +147,33 @@ size_t join_stanza(std::string_view lyrics, size_t from, const std::string& sepa
 #if defined(__SSE2__)
   const __m128i line_feed = _mm_set1_epi8('\n');
   const __m128i percent = _mm_set1_epi8('%');
+  // A '%' among the bytes looked at, which may run past the stanza, is
+  // looked for again in the text at the end: it is rare.
+  __m128i percents = _mm_setzero_si128();
   while (left >= slack) {
     make_room(slack);
     __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(base + out), x);
+    percents = _mm_or_si128(percents, _mm_cmpeq_epi8(x, percent));
     unsigned feeds = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, line_feed)));
-    size_t step = feeds ? static_cast<size_t>(__builtin_ctz(feeds)) : slack;
-    unsigned mine = (2u << step) - 1;  // the bytes up to the line feed
-    if (static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, percent))) & mine)
-      percent_sign = true;
+    if (!feeds) {
+      out += slack;
+      in += slack;
+      left -= slack;
+      continue;
+    }
+    size_t step = static_cast<size_t>(__builtin_ctz(feeds));
     out += step;
-    if (feeds) ++step;  // the line feed itself is not copied
-    in += step;
-    left -= step;
-    if (feeds && at_line_feed()) {
+    in += step + 1;  // the line feed itself is not copied
+    left -= step + 1;
+    if (at_line_feed()) {
       next = size - left;
       left = 0;
     }
   }
+  const bool looked_percent = _mm_movemask_epi8(percents) != 0;
+#else
+  const bool looked_percent = false;
 #endif
   for (; left > 0; ++in) {
     --left;
@@ -180,6 +189,7 @@ size_t join_stanza(std::string_view lyrics, size_t from, const std::string& sepa
     base[out++] = *in;
   }
   text.resize(out);
+  if (looked_percent && !percent_sign && find_byte(text.data(), out, '%') < out) percent_sign = true;
   return next;
 }
 
