@@ -232,6 +232,25 @@ bool append_line(Report& in, std::string& text, std::string_view& line) {
   return true;
 }
 
+bool next_line(Report& in, std::string& spill, std::string_view& line) {
+  // The common case: the line and its end lie in the block, after a margin
+  // that lies there too.
+  const unsigned char* block = in.block.get();
+  size_t pos = in.pos;
+  const size_t limit = std::min(in.end, pos + margin);
+  while (pos < limit && block[pos] == ' ') ++pos;
+  if (pos < in.end && (pos == in.pos + margin || block[pos] != ' ')) {
+    size_t run = line_run(block + pos, in.end - pos);
+    if (pos + run < in.end && block[pos + run] != 0) {
+      line = std::string_view(reinterpret_cast<const char*>(block + pos), run);
+      in.pos = pos + run + 1;
+      return true;
+    }
+  }
+  spill.clear();
+  return append_line(in, spill, line);
+}
+
 bool append_line(Report& in, std::string& text) {
   std::string_view line;
   return append_line(in, text, line);

@@ -69,6 +69,11 @@ bool append_line(Report& in, std::string& text);
 // `text`.
 bool append_line(Report& in, std::string& text, std::string_view& line);
 
+// As get_line, but gives the line in `line`: a view of the decoded block
+// when the line lies whole in it, else of `spill`, which then holds the
+// line. The view holds until the next read.
+bool next_line(Report& in, std::string& spill, std::string_view& line);
+
 // Appends to `text` the lines at the reading position, each with its line
 // feed, until the line `stop`, which is consumed and not appended: then
 // returns true. `stop` must be a line that begins with a space in the file.

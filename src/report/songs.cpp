@@ -138,26 +138,30 @@ struct alignas(64) Batch {
 bool read_fields(Report& in, Batch& batch, const std::string* separator, Record& record) {
   std::string& text = batch.text;
   std::string_view line;  // the text of the line read last
-  auto read = [&](Span& span) {
+  static thread_local std::string spill;  // a line that the decoded block cuts off
+  // Puts `part` into the batch's text, as `span`.
+  auto keep = [&](Span& span, std::string_view part) {
     span.at = text.size();
-    bool more = append_line(in, text, line);
-    span.size = text.size() - span.at;
+    span.size = part.size();
+    text.append(part);
+  };
+  auto read = [&](Span& span) {
+    bool more = next_line(in, spill, line);
+    keep(span, line);
     return more;
   };
 
-  Span span;
-  if (!read(span)) return false;
-  if (span.size == 0) {
+  if (!next_line(in, spill, line)) return false;
+  if (line.empty()) {
     record.kind = Record::empty_line;
     return true;
   }
   record.kind = Record::song;
   record.strange_heading = !same_bytes(line, heading);
 
-  read(span);
+  next_line(in, spill, line);
   record.damaged = !same_bytes(line.substr(0, name_prefix.size()), name_prefix);
-  std::string_view name = schedule_name(line);
-  record.name = {span.at + static_cast<size_t>(name.data() - line.data()), name.size()};
+  keep(record.name, schedule_name(line));
 
   read(record.title);
   // The block that shows the title may be read again before the first
@@ -175,6 +179,7 @@ bool read_fields(Report& in, Batch& batch, const std::string* separator, Record&
   to_cut.clear();
   std::string& lines = separator ? to_cut : text;
   const size_t lyrics = lines.size();
+  Span span;
   auto read_lyrics = [&] {
     span.at = lines.size();
     return append_line(in, lines, line);
