@@ -165,8 +165,9 @@ TEST(LineReader, FastAndSlowPathsAgreeOnEveryByteValue) {
 
 namespace {
 
-// Lines read in bulk where they need no care, else one by one, against
-// lines read one by one only: both must give the same lines.
+// Lines read in bulk where they need no care, else one by one, and lines
+// shown where the decoded block holds them, against lines read one by one
+// only: all must give the same lines.
 TEST(LineReader, BulkLinesMatchLineByLine) {
   const std::vector<std::string> pieces = {"word ", "Line", "\n", "\n", " ", "      ", "\f", std::string(1, '\0'),
                                            "\xC3\xA9", "\r\n", std::string(70, 'x'), "\xE2\x80\xA8"};
@@ -203,6 +204,14 @@ TEST(LineReader, BulkLinesMatchLineByLine) {
     std::fclose(f2);
 
     ASSERT_EQ(by_bulk, by_line) << "round " << round;
+
+    FILE* f3 = test::input_stream(bytes);
+    lyricrtf::Report shown(f3);
+    std::string by_view, spill;
+    std::string_view view;
+    while (lyricrtf::next_line(shown, spill, view)) by_view.append(view).push_back('\n');
+    std::fclose(f3);
+    ASSERT_EQ(by_view, by_line) << "round " << round;
   }
 }
 

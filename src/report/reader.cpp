@@ -239,7 +239,7 @@ bool next_line(Report& in, std::string& spill, std::string_view& line) {
   size_t pos = in.pos;
   const size_t limit = std::min(in.end, pos + margin);
   while (pos < limit && block[pos] == ' ') ++pos;
-  if (pos < in.end && (pos == in.pos + margin || block[pos] != ' ')) {
+  if (pos < in.end) {
     size_t run = line_run(block + pos, in.end - pos);
     if (pos + run < in.end && block[pos + run] != 0) {
       line = std::string_view(reinterpret_cast<const char*>(block + pos), run);
