@@ -217,6 +217,9 @@ bool read_fields(Report& in, Batch& batch, const std::string* separator, Record&
   read(record.copyright);
   record.copyright_blank = !line.empty() && line[0] == ' ';
   read(record.number);
+  // Texts of this thread's own give back what a huge record made them take.
+  for (std::string* own : {&spill, &title, &to_cut})
+    if (own->capacity() > 4 * Batch::most_bytes) std::string().swap(*own);
   return true;
 }
 

@@ -233,6 +233,7 @@ void cut_stanzas(std::string_view lyrics, const std::string& separator, std::str
     text.append(tag).append(suffix).append(joined);
     stanzas.push_back(stanza);
   }
+  if (joined.capacity() > (1u << 20)) std::string().swap(joined);  // after a huge stanza
 }
 
 void set_lyrics(std::string_view lyrics) {
