@@ -187,7 +187,31 @@ bool refill(Report& in) {
   return in.end > 0;
 }
 
+namespace {
+
+// The common case of reading a line: when the line, its margin and its end
+// all lie in the decoded block, shows it in `line`, moves past it and
+// returns true; else changes nothing and returns false.
+bool line_in_block(Report& in, std::string_view& line) {
+  const unsigned char* block = in.block.get();
+  size_t pos = in.pos;
+  const size_t limit = std::min(in.end, pos + margin);
+  while (pos < limit && block[pos] == ' ') ++pos;
+  if (pos == in.end) return false;
+  size_t run = line_run(block + pos, in.end - pos);
+  if (pos + run == in.end || block[pos + run] == 0) return false;
+  line = std::string_view(reinterpret_cast<const char*>(block + pos), run);
+  in.pos = pos + run + 1;
+  return true;
+}
+
+}  // namespace
+
 bool append_line(Report& in, std::string& text, std::string_view& line) {
+  if (line_in_block(in, line)) {
+    text.append(line);
+    return true;
+  }
   for (size_t spaces = 0;; ++spaces, ++in.pos) {
     if (in.pos == in.end && !refill(in)) {
       line = {};
@@ -198,13 +222,6 @@ bool append_line(Report& in, std::string& text, std::string_view& line) {
   const size_t first = text.size();
   const char* block = reinterpret_cast<const char*>(in.block.get());
   size_t run = line_run(in.block.get() + in.pos, in.end - in.pos);
-  if (in.pos + run < in.end && block[in.pos + run] != 0) {
-    // The common case: the line and its end lie in the block.
-    line = std::string_view(block + in.pos, run);
-    text.append(line);
-    in.pos += run + 1;
-    return true;
-  }
   for (;;) {
     text.append(block + in.pos, run);
     in.pos += run;
@@ -233,20 +250,7 @@ bool append_line(Report& in, std::string& text, std::string_view& line) {
 }
 
 bool next_line(Report& in, std::string& spill, std::string_view& line) {
-  // The common case: the line and its end lie in the block, after a margin
-  // that lies there too.
-  const unsigned char* block = in.block.get();
-  size_t pos = in.pos;
-  const size_t limit = std::min(in.end, pos + margin);
-  while (pos < limit && block[pos] == ' ') ++pos;
-  if (pos < in.end) {
-    size_t run = line_run(block + pos, in.end - pos);
-    if (pos + run < in.end && block[pos + run] != 0) {
-      line = std::string_view(reinterpret_cast<const char*>(block + pos), run);
-      in.pos = pos + run + 1;
-      return true;
-    }
-  }
+  if (line_in_block(in, line)) return true;
   spill.clear();
   return append_line(in, spill, line);
 }

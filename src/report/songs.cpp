@@ -133,8 +133,8 @@ struct alignas(64) Batch {
 // cut into stanzas that it joins their lines with. Touches nothing but its
 // arguments, so that another thread can run it.
 //
-// The record's lines are looked at where append_line shows them, in the
-// report's decoded block, while they are at hand there.
+// The record's lines are looked at where next_line and append_line show
+// them, in the report's decoded block, while they are at hand there.
 bool read_fields(Report& in, Batch& batch, const std::string* separator, Record& record) {
   std::string& text = batch.text;
   std::string_view line;  // the text of the line read last
@@ -212,8 +212,8 @@ bool read_fields(Report& in, Batch& batch, const std::string* separator, Record&
   }
   record.lyrics = {lyrics, separator ? 0 : lines.size() - lyrics};
 
-  read(record.author);
-  record.author.size = line.find_last_not_of(' ') + 1;
+  next_line(in, spill, line);
+  keep(record.author, line.substr(0, line.find_last_not_of(' ') + 1));  // no trailing spaces
   read(record.copyright);
   record.copyright_blank = !line.empty() && line[0] == ' ';
   read(record.number);
