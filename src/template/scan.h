@@ -98,6 +98,32 @@ inline bool same_bytes(std::string_view a, std::string_view b) {
   return x == y;
 }
 
+// Copies n bytes from `from` to `to`, which may overlap as for memmove: a
+// few bytes are read whole before any is written, in place of a library
+// call that costs more than copying them.
+inline void move_bytes(char* to, const char* from, size_t n) {
+  if (n > 16) {
+    std::memmove(to, from, n);
+  } else if (n >= 8) {
+    uint64_t head = 0, tail = 0;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+  } else if (n >= 4) {
+    uint32_t head = 0, tail = 0;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + n - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + n - 4, &tail, 4);
+  } else if (n) {
+    const char first = from[0], middle = from[n / 2], last = from[n - 1];
+    to[0] = first;
+    to[n / 2] = middle;
+    to[n - 1] = last;
+  }
+}
+
 // Appends to `found` the position of every `c` in p[0..n), in order.
 template <typename Positions>
 void find_every_byte(const char* p, size_t n, char c, Positions& found) {

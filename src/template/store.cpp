@@ -32,24 +32,25 @@ void store_escape(int slot, std::string_view text) {
   store_text(slot, text.substr(0, find_byte(text.data(), text.size(), '\0')), false);
 }
 
-void store_text(int slot, std::string_view text, bool without_percent) {
-  // Records and stanzas often repeat a short text (the schedule name, the
-  // label, a tag word): a slot that holds it already, and alone, keeps it.
-  const Text& held = escape[slot];
-  if (text.size() <= 64 && held.use_count() == 1 && same_bytes(*held, text)) {
-    if (without_percent) percent[slot] = Percent::none;
+void store_changed_text(int slot, std::string_view text, bool without_percent) {
+  Text& held = escape[slot];
+  percent[slot] = without_percent ? Percent::none : Percent::unknown;
+  if (held.use_count() != 1) {
+    // An expansion still walks the old text: the slot gets a new one.
+    held = std::make_shared<std::string>(text);
     return;
   }
-  std::string& stored = writable_escape(slot);
-  if (without_percent) percent[slot] = Percent::none;
-  // Overwriting in place and then setting the size costs less than a
-  // general assignment.
-  size_t kept = std::min(stored.size(), text.size());
-  if (kept) std::memmove(stored.data(), text.data(), kept);
-  if (text.size() > kept)
-    stored.append(text.data() + kept, text.size() - kept);
-  else
-    stored.resize(text.size());
+  // The slot's buffer is reused. A text no longer than the old one is
+  // written over it before the size is cut, which also serves a text that
+  // lies in the slot's own; a longer one is assigned.
+  std::string& stored = *held;
+  const size_t size = text.size();
+  if (size > stored.size()) {
+    stored.assign(text.data(), size);
+    return;
+  }
+  move_bytes(stored.data(), text.data(), size);
+  if (size != stored.size()) stored.resize(size);
 }
 
 int resolve_name(std::string_view name) {

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "template/scan.h"
+
 namespace lyricrtf {
 
 // Slot texts are changed only through store_escape.
@@ -99,9 +101,22 @@ void init();
 // buffer is reused when nothing else holds its text.
 void store_escape(int slot, std::string_view text);
 
+// store_text's work when the slot's text changes, or is shared.
+void store_changed_text(int slot, std::string_view text, bool without_percent);
+
 // As store_escape, for a text known to hold no zero byte. When it is known
 // to hold no '%' either, `without_percent` spares looking for one.
-void store_text(int slot, std::string_view text, bool without_percent);
+inline void store_text(int slot, std::string_view text, bool without_percent) {
+  // Records and stanzas often repeat a short text (the schedule name, the
+  // label, a tag word): a slot that holds it already, and alone, keeps it,
+  // and what is known of it.
+  const Text& held = escape[slot];
+  if (text.size() <= 64 && held.use_count() == 1 && same_bytes(*held, text)) {
+    if (without_percent) percent[slot] = Percent::none;
+    return;
+  }
+  store_changed_text(slot, text, without_percent);
+}
 
 // A slot's text to rewrite in place, for a caller that builds a long text
 // piece by piece; a fresh one when an expansion still holds the old text.
