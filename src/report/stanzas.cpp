@@ -16,6 +16,7 @@ namespace lyricrtf {
 
 Lyrics songbuf;
 size_t sbp = 0;
+int stanza_tag = 0;
 
 namespace {
 
@@ -97,17 +98,18 @@ inline int tag_at(std::string_view lyrics, size_t pos) {
 constexpr size_t slack = 16;
 
 // The lines of the stanza that begin at `from` of `lyrics`, up to the next
-// tag line or the lyrics' end, into `text`, each line feed replaced by
-// `separator`; before a tag line, the last line's feed is left out.
-// Returns where the next stanza begins (lyrics.size() at the end), and in
-// `percent_sign` whether the text holds a '%'. The lines are copied 16
-// bytes at a time, and the same look at each 16 finds the next line feed.
+// tag line or the lyrics' end, into `text` from position `at` on (the text
+// ends with them), each line feed replaced by `separator`; before a tag
+// line, the last line's feed is left out. Returns where the next stanza
+// begins (lyrics.size() at the end), and in `percent_sign` whether the
+// lines hold a '%'. The lines are copied 16 bytes at a time, and the same
+// look at each 16 finds the next line feed.
 size_t join_stanza(std::string_view lyrics, size_t from, const std::string& separator,
-                   std::string& text, bool& percent_sign) {
+                   std::string& text, size_t at, bool& percent_sign) {
   const size_t size = lyrics.size();
   percent_sign = find_byte(separator.data(), separator.size(), '%') < separator.size();
   if (tag_at(lyrics, from)) {
-    text.clear();  // a tag line right after the tag line
+    text.resize(at);  // a tag line right after the tag line
     return from;
   }
   const char* in = lyrics.data() + from;
@@ -116,17 +118,18 @@ size_t join_stanza(std::string_view lyrics, size_t from, const std::string& sepa
   // The separator padded to 16 bytes, when it fits, is copied whole.
   char padded[slack] = {};
   const bool short_separator = separator_size <= slack;
-  if (short_separator)
-    for (size_t i = 0; i < separator_size; ++i) padded[i] = separator[i];
+  if (short_separator) move_bytes(padded, separator.data(), separator_size);
   // The text is written 16 bytes at a time into room that grows as needed;
-  // the text's old bytes are overwritten, not cleared first.
-  if (text.size() < 4 * slack) text.resize(4 * slack);
+  // the bytes past `at` are overwritten, not cleared first. Growing costs
+  // a library call and clears the new room, so it grows by as much again
+  // as the stanza holds so far, and some.
+  if (text.size() < at + 4 * slack) text.resize(at + 4 * slack);
   char* base = text.data();
   size_t room = text.size();
-  size_t out = 0;
+  size_t out = at;
   auto make_room = [&](size_t bytes) {
     if (out + bytes <= room) return;
-    text.resize(std::max(out + bytes, 2 * room));
+    text.resize(std::max(out + bytes, 2 * out - at + 4 * slack));
     base = text.data();
     room = text.size();
   };
@@ -189,22 +192,23 @@ size_t join_stanza(std::string_view lyrics, size_t from, const std::string& sepa
     base[out++] = *in;
   }
   text.resize(out);
-  if (looked_percent && !percent_sign && find_byte(text.data(), out, '%') < out) percent_sign = true;
+  if (looked_percent && !percent_sign && find_byte(text.data() + at, out - at, '%') < out - at)
+    percent_sign = true;
   return next;
 }
 
-// The stanza whose head line begins at `head` of `lyrics`: a tag line,
-// whose tag word and rest go to `tag` and `suffix`, or the first line of
-// lyrics that do not begin with one, which belongs to no stanza. Its lines
-// go to `text` as join_stanza puts them; returns where the next stanza
-// begins.
-size_t next_stanza(std::string_view lyrics, size_t head, const std::string& separator,
-                   std::string_view& tag, std::string_view& suffix, std::string& text,
-                   bool& percent_sign) {
+// The head line of the stanza that begins at `head` of `lyrics`: a tag
+// line, whose tag's number goes to `number` and its tag word and rest to
+// `tag` and `suffix`; or the first line of lyrics that do not begin with
+// one, which belongs to no stanza (number 0, both empty). Returns where
+// the stanza's lines begin.
+size_t stanza_head(std::string_view lyrics, size_t head, int& number, std::string_view& tag,
+                   std::string_view& suffix) {
   const size_t size = lyrics.size();
   const size_t head_end = head + find_byte(lyrics.data() + head, size - head, '\n');
   tag = suffix = {};
-  if (tag_at(lyrics, head)) {
+  number = tag_at(lyrics, head);
+  if (number) {
     size_t space = head + find_byte(lyrics.data() + head, head_end - head, ' ');
     size_t rest = space < head_end ? space + 1 : head_end;
     tag = lyrics.substr(head, space - head);
@@ -212,7 +216,7 @@ size_t next_stanza(std::string_view lyrics, size_t head, const std::string& sepa
   }
   // An empty line that ends the lyrics after a line feed belongs to the
   // last stanza.
-  return join_stanza(lyrics, head_end < size ? head_end + 1 : size, separator, text, percent_sign);
+  return head_end < size ? head_end + 1 : size;
 }
 
 }  // namespace
@@ -221,23 +225,26 @@ int is_tag(std::string_view lyrics, size_t pos) { return tag_at(lyrics, pos); }
 
 void cut_stanzas(std::string_view lyrics, const std::string& separator, std::string& text,
                  std::vector<CutStanza>& stanzas) {
-  static thread_local std::string joined;
   for (size_t head = 0; head < lyrics.size();) {
     CutStanza stanza;
+    int number = 0;
     std::string_view tag, suffix;
-    head = next_stanza(lyrics, head, separator, tag, suffix, joined, stanza.percent_sign);
+    const size_t lines = stanza_head(lyrics, head, number, tag, suffix);
     stanza.at = text.size();
+    stanza.tag = static_cast<unsigned char>(number);
     stanza.tag_size = static_cast<unsigned char>(tag.size());  // a tag name
     stanza.suffix_size = suffix.size();
-    stanza.text_size = joined.size();
-    text.append(tag).append(suffix).append(joined);
+    text.append(tag).append(suffix);
+    const size_t joined = text.size();
+    head = join_stanza(lyrics, lines, separator, text, joined, stanza.percent_sign);
+    stanza.text_size = text.size() - joined;
     stanzas.push_back(stanza);
   }
-  if (joined.capacity() > (1u << 20)) std::string().swap(joined);  // after a huge stanza
 }
 
 void set_lyrics(std::string_view lyrics) {
   own_lyrics.assign(lyrics);
+  stanza_tag = 0;
   songbuf = {own_lyrics, false, nullptr, 0};
   sbp = 0;
 }
@@ -246,6 +253,7 @@ bool get_stanza() {
   if (songbuf.cut) {
     if (sbp >= songbuf.count) return false;
     const CutStanza& stanza = songbuf.stanzas[sbp++];
+    stanza_tag = stanza.tag;
     // Lyrics hold no zero byte, and a tag word no '%'.
     std::string_view text = songbuf.text.substr(stanza.at);
     store_text(tag_slot, text.substr(0, stanza.tag_size), true);
@@ -258,8 +266,9 @@ bool get_stanza() {
   if (sbp >= lyrics.size()) return false;
   std::string_view tag, suffix;
   bool percent_sign = false;
-  sbp = next_stanza(lyrics, sbp, *escape[separator_slot], tag, suffix,
-                    writable_escape(stanza_text_slot), percent_sign);
+  const size_t lines = stanza_head(lyrics, sbp, stanza_tag, tag, suffix);
+  sbp = join_stanza(lyrics, lines, *escape[separator_slot], writable_escape(stanza_text_slot), 0,
+                    percent_sign);
   if (!percent_sign) percent[stanza_text_slot] = Percent::none;
   // Lyrics hold no zero byte, and a tag word no '%'.
   store_text(tag_slot, tag, true);

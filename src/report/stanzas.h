@@ -22,6 +22,7 @@ struct CutStanza {
   size_t suffix_size = 0;
   size_t text_size = 0;
   unsigned char tag_size = 0;
+  unsigned char tag = 0;      // the tag's number, 0 for none
   bool percent_sign = false;  // whether its joined lines hold a '%'
 };
 
@@ -45,6 +46,9 @@ extern Lyrics songbuf;
 // cut into a stanza, or its size when the lyrics are used up; for lyrics
 // cut already, the next of their stanzas.
 extern size_t sbp;
+// The tag's number (1 to 7) of the stanza get_stanza handed out last, 0
+// when it has no tag line: the number the tag word in slot t names.
+extern int stanza_tag;
 
 // The tag's number (1 to 7, the order of `tags`) when the line that begins
 // at position `pos` of `lyrics` is a tag line, else 0. A tag line begins

@@ -195,10 +195,10 @@ void song_loop(FILE* out, Report& in) {
 void stanza_loop(FILE* out, Report& in) {
   insong = 1;
   while (get_stanza()) {
-    const std::string& tag = *escape[tag_slot];
     // The first line of lyrics without a tag line, alone: nothing to show.
-    if (tag.empty() && escape[stanza_text_slot]->empty()) continue;
-    int slot = tag_number(tag);
+    if (!stanza_tag && escape[stanza_text_slot]->empty()) continue;
+    // The stanza's tag selects its template (none selects the Stanza one).
+    int slot = stanza_tag;
     if (escape[slot]->empty()) slot = stanza_slot;
     expand_slot(out, slot, in);
   }
