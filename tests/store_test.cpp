@@ -31,6 +31,32 @@ TEST(SlotTable, InitLeavesEverySlotEmptyButTheLineSeparator) {
   }
 }
 
+// A slot's buffer is reused for the next text whatever their sizes, even
+// when the new text lies in the old one; a text still held elsewhere stays.
+TEST(SlotTable, StoredTextsReplaceTheOldOnesWhateverTheirSizes) {
+  lyricrtf::init();
+  const std::string letters = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  const int title = 36;
+  for (size_t first : {0, 1, 3, 7, 8, 15, 16, 17, 40}) {
+    for (size_t next : {0, 1, 2, 4, 5, 8, 9, 16, 17, 33, 60}) {
+      lyricrtf::store_text(title, letters.substr(0, first), false);
+      lyricrtf::store_text(title, letters.substr(10, next), false);
+      EXPECT_EQ(slot(title), letters.substr(10, next)) << first << " then " << next;
+      // The end of the slot's own text, moved to its start.
+      const std::string own = slot(title);
+      for (size_t skip = 0; skip <= own.size(); skip += 3) {
+        lyricrtf::store_text(title, std::string_view(*escape[title]).substr(skip), false);
+        ASSERT_EQ(slot(title), own.substr(skip)) << first << " " << next << " " << skip;
+        lyricrtf::store_text(title, own, false);
+      }
+      lyricrtf::Text held = escape[title];
+      lyricrtf::store_text(title, "other", false);
+      EXPECT_EQ(*held, own);
+      EXPECT_EQ(slot(title), "other");
+    }
+  }
+}
+
 struct NameCase {
   const char* name;
   int slot;
