@@ -97,21 +97,27 @@ inline int tag_at(std::string_view lyrics, size_t pos) {
 // Room for writing 16 bytes at a time past a text's end.
 constexpr size_t slack = 16;
 
+// Makes `text` at least `needed` bytes long, for writing into. Growing
+// costs a library call and clears the new room, so it grows by some
+// kilobytes at a time (or doubles, when it is short).
+void grow(std::string& text, size_t needed) {
+  if (needed > text.size())
+    text.resize(std::max(needed, text.size() + std::min<size_t>(text.size(), 4096) + 4 * slack));
+}
+
 // The lines of the stanza that begin at `from` of `lyrics`, up to the next
-// tag line or the lyrics' end, into `text` from position `at` on (the text
-// ends with them), each line feed replaced by `separator`; before a tag
-// line, the last line's feed is left out. Returns where the next stanza
-// begins (lyrics.size() at the end), and in `percent_sign` whether the
-// lines hold a '%'. The lines are copied 16 bytes at a time, and the same
-// look at each 16 finds the next line feed.
+// tag line or the lyrics' end, into `text` from position `end` on, each
+// line feed replaced by `separator`; before a tag line, the last line's
+// feed is left out. Moves `end` past them: the text may be longer, its
+// bytes after `end` are scratch. Returns where the next stanza begins
+// (lyrics.size() at the end), and in `percent_sign` whether the lines hold
+// a '%'. The lines are copied 16 bytes at a time, and the same look at
+// each 16 finds the next line feed.
 size_t join_stanza(std::string_view lyrics, size_t from, const std::string& separator,
-                   std::string& text, size_t at, bool& percent_sign) {
+                   std::string& text, size_t& end, bool& percent_sign) {
   const size_t size = lyrics.size();
   percent_sign = find_byte(separator.data(), separator.size(), '%') < separator.size();
-  if (tag_at(lyrics, from)) {
-    text.resize(at);  // a tag line right after the tag line
-    return from;
-  }
+  if (tag_at(lyrics, from)) return from;  // a tag line right after the tag line
   const char* in = lyrics.data() + from;
   size_t left = size - from;  // bytes from `in` to the lyrics' end
   const size_t separator_size = separator.size();
@@ -120,16 +126,15 @@ size_t join_stanza(std::string_view lyrics, size_t from, const std::string& sepa
   const bool short_separator = separator_size <= slack;
   if (short_separator) move_bytes(padded, separator.data(), separator_size);
   // The text is written 16 bytes at a time into room that grows as needed;
-  // the bytes past `at` are overwritten, not cleared first. Growing costs
-  // a library call and clears the new room, so it grows by as much again
-  // as the stanza holds so far, and some.
-  if (text.size() < at + 4 * slack) text.resize(at + 4 * slack);
+  // the bytes past `end` are overwritten, not cleared first.
+  const size_t at = end;
+  grow(text, at + 4 * slack);
   char* base = text.data();
   size_t room = text.size();
   size_t out = at;
   auto make_room = [&](size_t bytes) {
     if (out + bytes <= room) return;
-    text.resize(std::max(out + bytes, 2 * out - at + 4 * slack));
+    grow(text, out + bytes);
     base = text.data();
     room = text.size();
   };
@@ -191,7 +196,7 @@ size_t join_stanza(std::string_view lyrics, size_t from, const std::string& sepa
     make_room(1);
     base[out++] = *in;
   }
-  text.resize(out);
+  end = out;
   if (looked_percent && !percent_sign && find_byte(text.data() + at, out - at, '%') < out - at)
     percent_sign = true;
   return next;
@@ -225,21 +230,32 @@ int is_tag(std::string_view lyrics, size_t pos) { return tag_at(lyrics, pos); }
 
 void cut_stanzas(std::string_view lyrics, const std::string& separator, std::string& text,
                  std::vector<CutStanza>& stanzas) {
+  // The stanzas are written into room past the text's end, which is cut
+  // to what they take at the end. Joined lines take about a quarter more
+  // than the lyrics with the usual separator: room for that is made once.
+  size_t end = text.size();
+  const size_t expected = end + lyrics.size() + lyrics.size() / 4 + 4 * slack;
+  if (text.size() < expected) text.resize(expected);
   for (size_t head = 0; head < lyrics.size();) {
     CutStanza stanza;
     int number = 0;
     std::string_view tag, suffix;
     const size_t lines = stanza_head(lyrics, head, number, tag, suffix);
-    stanza.at = text.size();
+    stanza.at = end;
     stanza.tag = static_cast<unsigned char>(number);
     stanza.tag_size = static_cast<unsigned char>(tag.size());  // a tag name
     stanza.suffix_size = suffix.size();
-    text.append(tag).append(suffix);
-    const size_t joined = text.size();
-    head = join_stanza(lyrics, lines, separator, text, joined, stanza.percent_sign);
-    stanza.text_size = text.size() - joined;
+    grow(text, end + tag.size() + suffix.size());
+    move_bytes(text.data() + end, tag.data(), tag.size());
+    end += tag.size();
+    move_bytes(text.data() + end, suffix.data(), suffix.size());
+    end += suffix.size();
+    const size_t joined = end;
+    head = join_stanza(lyrics, lines, separator, text, end, stanza.percent_sign);
+    stanza.text_size = end - joined;
     stanzas.push_back(stanza);
   }
+  text.resize(end);
 }
 
 void set_lyrics(std::string_view lyrics) {
@@ -267,8 +283,10 @@ bool get_stanza() {
   std::string_view tag, suffix;
   bool percent_sign = false;
   const size_t lines = stanza_head(lyrics, sbp, stanza_tag, tag, suffix);
-  sbp = join_stanza(lyrics, lines, *escape[separator_slot], writable_escape(stanza_text_slot), 0,
-                    percent_sign);
+  std::string& text = writable_escape(stanza_text_slot);
+  size_t end = 0;
+  sbp = join_stanza(lyrics, lines, *escape[separator_slot], text, end, percent_sign);
+  if (end != text.size()) text.resize(end);
   if (!percent_sign) percent[stanza_text_slot] = Percent::none;
   // Lyrics hold no zero byte, and a tag word no '%'.
   store_text(tag_slot, tag, true);
