@@ -40,17 +40,17 @@ void store_changed_text(int slot, std::string_view text, bool without_percent) {
     held = std::make_shared<std::string>(text);
     return;
   }
-  // The slot's buffer is reused. A text no longer than the old one is
-  // written over it before the size is cut, which also serves a text that
-  // lies in the slot's own; a longer one is assigned.
+  // The slot's buffer is reused: the text is written over the old one,
+  // and then the size is cut or the rest appended. This costs less than a
+  // general assignment, and serves a text that lies in the slot's own (it
+  // is no longer than the old text).
   std::string& stored = *held;
-  const size_t size = text.size();
-  if (size > stored.size()) {
-    stored.assign(text.data(), size);
-    return;
-  }
-  move_bytes(stored.data(), text.data(), size);
-  if (size != stored.size()) stored.resize(size);
+  const size_t size = text.size(), kept = std::min(size, stored.size());
+  move_bytes(stored.data(), text.data(), kept);
+  if (size > kept)
+    stored.append(text.data() + kept, size - kept);
+  else if (size != stored.size())
+    stored.resize(size);
 }
 
 int resolve_name(std::string_view name) {
