@@ -228,6 +228,13 @@ TEST(SongRecords, TitlesReachTheConsoleAsUtf8OnPosix) {
   EXPECT_EQ(lyricrtf::console_text("Caf\xE9 \x92" "A", true), "Caf\xC3\xA9 \xE2\x80\x99" "A");
   EXPECT_EQ(lyricrtf::console_text("\x80\xFE", true), "\xC2\x80\xC3\xBE");
   EXPECT_EQ(lyricrtf::console_text("Caf\xE9 \x92", false), "Caf\xE9 \x92");
+  // An 8-bit code anywhere in the title, which is looked at in words.
+  for (size_t at = 0; at < 20; ++at) {
+    std::string title(20, 'a'), shown(20, 'a');
+    title[at] = '\xE9';
+    shown.replace(at, 1, "\xC3\xA9");
+    EXPECT_EQ(lyricrtf::console_text(title, true), shown) << at;
+  }
 
   std::string err;
   std::string output = test::expand("%Schedule\n%C%T\n%\\\n", record("Caf\xC3\xA9 \xE2\x80\x99s", "x\nl\n"), &err);

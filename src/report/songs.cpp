@@ -47,9 +47,7 @@ void warn(const char* message) { std::fputs(message, stderr); }
 
 // Appends console_text(text, utf8) to `shown`.
 void append_console_text(std::string& shown, std::string_view text, bool utf8) {
-  unsigned char high = 0;
-  for (char ch : text) high |= static_cast<unsigned char>(ch);
-  if (!utf8 || high < 0x80) {
+  if (!utf8 || !has_high_bytes(text)) {
     shown.append(text);
     return;
   }

@@ -98,6 +98,20 @@ inline bool same_bytes(std::string_view a, std::string_view b) {
   return x == y;
 }
 
+// Whether a text holds a byte of 128 or more, looked for 8 bytes at a time.
+inline bool has_high_bytes(std::string_view text) {
+  constexpr uint64_t high_bits = 0x8080808080808080ULL;
+  const size_t n = text.size();
+  uint64_t seen = 0, word = 0;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::memcpy(&word, text.data() + i, 8);
+    seen |= word;
+  }
+  for (; i < n; ++i) seen |= static_cast<unsigned char>(text[i]);
+  return (seen & high_bits) != 0;
+}
+
 // Copies n bytes from `from` to `to`, which may overlap as for memmove: a
 // few bytes are read whole before any is written, in place of a library
 // call that costs more than copying them.
