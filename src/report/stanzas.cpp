@@ -22,6 +22,14 @@ namespace {
 
 std::string own_lyrics;  // the lyrics set_lyrics was given
 
+// Where the stanza after the last one get_stanza cut begins, and its tag.
+struct NextHead {
+  const char* lyrics = nullptr;
+  size_t at = 0;
+  int tag = 0;
+};
+NextHead next_head;
+
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -110,14 +118,15 @@ void grow(std::string& text, size_t needed) {
 // line feed replaced by `separator`; before a tag line, the last line's
 // feed is left out. Moves `end` past them: the text may be longer, its
 // bytes after `end` are scratch. Returns where the next stanza begins
-// (lyrics.size() at the end), and in `percent_sign` whether the lines hold
-// a '%'. The lines are copied 16 bytes at a time, and the same look at
+// (lyrics.size() at the end), in `next_tag` its tag's number (0 at the
+// end), and in `percent_sign` whether the lines hold a '%'. The lines are copied 16 bytes at a time, and the same look at
 // each 16 finds the next line feed.
 size_t join_stanza(std::string_view lyrics, size_t from, const std::string& separator,
-                   std::string& text, size_t& end, bool& percent_sign) {
+                   std::string& text, size_t& end, int& next_tag, bool& percent_sign) {
   const size_t size = lyrics.size();
   percent_sign = find_byte(separator.data(), separator.size(), '%') < separator.size();
-  if (tag_at(lyrics, from)) return from;  // a tag line right after the tag line
+  next_tag = tag_at(lyrics, from);
+  if (next_tag) return from;  // a tag line right after the tag line
   const char* in = lyrics.data() + from;
   size_t left = size - from;  // bytes from `in` to the lyrics' end
   const size_t separator_size = separator.size();
@@ -141,7 +150,8 @@ size_t join_stanza(std::string_view lyrics, size_t from, const std::string& sepa
   // At a line feed: true when a tag line follows, else the separator goes
   // in its place.
   auto at_line_feed = [&] {
-    if (tag_at(lyrics, size - left)) return true;
+    next_tag = tag_at(lyrics, size - left);
+    if (next_tag) return true;
     make_room(separator_size + slack);
     char* to = base + out;
     if (short_separator)
@@ -203,22 +213,25 @@ size_t join_stanza(std::string_view lyrics, size_t from, const std::string& sepa
 }
 
 // The head line of the stanza that begins at `head` of `lyrics`: a tag
-// line, whose tag's number goes to `number` and its tag word and rest to
-// `tag` and `suffix`; or the first line of lyrics that do not begin with
-// one, which belongs to no stanza (number 0, both empty). Returns where
+// line of the tag numbered `number`, whose tag word and rest go to `tag`
+// and `suffix`; or, for number 0, the first line of lyrics that do not
+// begin with one, which belongs to no stanza (both empty). Returns where
 // the stanza's lines begin.
-size_t stanza_head(std::string_view lyrics, size_t head, int& number, std::string_view& tag,
+size_t stanza_head(std::string_view lyrics, size_t head, int number, std::string_view& tag,
                    std::string_view& suffix) {
   const size_t size = lyrics.size();
-  const size_t head_end = head + find_byte(lyrics.data() + head, size - head, '\n');
   tag = suffix = {};
-  number = tag_at(lyrics, head);
+  size_t rest = head;
   if (number) {
-    size_t space = head + find_byte(lyrics.data() + head, head_end - head, ' ');
-    size_t rest = space < head_end ? space + 1 : head_end;
-    tag = lyrics.substr(head, space - head);
-    suffix = lyrics.substr(rest, head_end - rest);
+    // A tag line is its tag's name, then a line feed or a space and the
+    // rest of the line.
+    const size_t name_size = tags[static_cast<size_t>(number) - 1].size();
+    tag = lyrics.substr(head, name_size);
+    rest = head + name_size;
+    if (lyrics[rest] == ' ') ++rest;
   }
+  const size_t head_end = rest + find_byte(lyrics.data() + rest, size - rest, '\n');
+  if (number) suffix = lyrics.substr(rest, head_end - rest);
   // An empty line that ends the lyrics after a line feed belongs to the
   // last stanza.
   return head_end < size ? head_end + 1 : size;
@@ -236,9 +249,9 @@ void cut_stanzas(std::string_view lyrics, const std::string& separator, std::str
   size_t end = text.size();
   const size_t expected = end + lyrics.size() + lyrics.size() / 4 + 4 * slack;
   if (text.size() < expected) text.resize(expected);
+  int number = tag_at(lyrics, 0);
   for (size_t head = 0; head < lyrics.size();) {
     CutStanza stanza;
-    int number = 0;
     std::string_view tag, suffix;
     const size_t lines = stanza_head(lyrics, head, number, tag, suffix);
     stanza.at = end;
@@ -251,7 +264,7 @@ void cut_stanzas(std::string_view lyrics, const std::string& separator, std::str
     move_bytes(text.data() + end, suffix.data(), suffix.size());
     end += suffix.size();
     const size_t joined = end;
-    head = join_stanza(lyrics, lines, separator, text, end, stanza.percent_sign);
+    head = join_stanza(lyrics, lines, separator, text, end, number, stanza.percent_sign);
     stanza.text_size = end - joined;
     stanzas.push_back(stanza);
   }
@@ -261,6 +274,7 @@ void cut_stanzas(std::string_view lyrics, const std::string& separator, std::str
 void set_lyrics(std::string_view lyrics) {
   own_lyrics.assign(lyrics);
   stanza_tag = 0;
+  next_head = {};
   songbuf = {own_lyrics, false, nullptr, 0};
   sbp = 0;
 }
@@ -282,10 +296,17 @@ bool get_stanza() {
   if (sbp >= lyrics.size()) return false;
   std::string_view tag, suffix;
   bool percent_sign = false;
+  // The tag of the stanza's head line, found with the last stanza's end
+  // when these lyrics were cut up to here.
+  if (sbp == 0 || next_head.lyrics != lyrics.data() || next_head.at != sbp)
+    next_head.tag = tag_at(lyrics, sbp);
+  stanza_tag = next_head.tag;
   const size_t lines = stanza_head(lyrics, sbp, stanza_tag, tag, suffix);
   std::string& text = writable_escape(stanza_text_slot);
   size_t end = 0;
-  sbp = join_stanza(lyrics, lines, *escape[separator_slot], text, end, percent_sign);
+  sbp = join_stanza(lyrics, lines, *escape[separator_slot], text, end, next_head.tag, percent_sign);
+  next_head.lyrics = lyrics.data();
+  next_head.at = sbp;
   if (end != text.size()) text.resize(end);
   if (!percent_sign) percent[stanza_text_slot] = Percent::none;
   // Lyrics hold no zero byte, and a tag word no '%'.
