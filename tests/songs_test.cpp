@@ -224,6 +224,40 @@ TEST(SongRecords, ReadingAheadChangesNothing) {
   }
 }
 
+// The record and stanza slots keep their texts after their loops and into
+// the next song, while the batches that held those texts are read again.
+TEST(SongRecords, SlotsKeepTheirTextsWhenTheirBatchesAreReadAgain) {
+  const std::string templates =
+      "%Schedule\n%C(%T|%A|%z|%t|%n)\n%\\\n"
+      "%Song\n<%T:%z|%n>%s\n%\\\n"
+      "%Verse\n[%n %z]\n%\\\n";
+  std::string report, expected, z, n, title, author;
+  for (int r = 0; r < 600; ++r) {
+    const std::string line = "line " + std::to_string(r), number = std::to_string(r % 7);
+    title = "Song " + std::to_string(r);
+    author = "Author " + std::to_string(r);
+    if (r % 5 == 4) {
+      // A slide show: its fields are kept, and it has no stanzas.
+      title += ".pptx";
+      report += record(title, "Verse 9\nslide\n", author + "\nc\n1\n");
+      continue;
+    }
+    report += record(title, "Verse " + number + "\n" + line + "\n", author + "\nc\n1\n");
+    expected += "<" + title + ":" + z + "|" + n + ">";
+    z = line;
+    n = number;
+    expected += "[" + n + " " + z + "]";
+  }
+  expected += "(" + title + "|" + author + "|" + z + "|Verse|" + n + ")";
+  EXPECT_EQ(test::expand(templates, report, nullptr, true), expected);
+  using lyricrtf::StanzaSharing;
+  for (StanzaSharing sharing : {StanzaSharing::adaptive, StanzaSharing::reader_cuts, StanzaSharing::loop_cuts}) {
+    lyricrtf::stanza_sharing = sharing;
+    EXPECT_EQ(test::expand(templates, report), expected) << static_cast<int>(sharing);
+  }
+  lyricrtf::stanza_sharing = StanzaSharing::adaptive;
+}
+
 TEST(SongRecords, TitlesReachTheConsoleAsUtf8OnPosix) {
   EXPECT_EQ(lyricrtf::console_text("Caf\xE9 \x92" "A", true), "Caf\xC3\xA9 \xE2\x80\x99" "A");
   EXPECT_EQ(lyricrtf::console_text("\x80\xFE", true), "\xC2\x80\xC3\xBE");

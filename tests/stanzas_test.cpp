@@ -44,8 +44,8 @@ std::ostream& operator<<(std::ostream& os, const Stanza& s) {
 std::vector<Stanza> handed_out(size_t most) {
   std::vector<Stanza> result;
   while (lyricrtf::get_stanza()) {
-    result.push_back({*escape[lyricrtf::tag_slot], *escape[lyricrtf::suffix_slot],
-                      *escape[lyricrtf::stanza_text_slot]});
+    result.push_back({lyricrtf::slot_text(lyricrtf::tag_slot), lyricrtf::slot_text(lyricrtf::suffix_slot),
+                      lyricrtf::slot_text(lyricrtf::stanza_text_slot)});
     if (result.size() > most) break;  // it would never end
   }
   return result;
@@ -112,7 +112,7 @@ TEST(Stanzas, AnySeparatorJoinsTheLinesTheSameWay) {
 TEST(Stanzas, AreNotCutAgainOnceUsedUp) {
   stanzas("Verse 1\na", "/");
   EXPECT_FALSE(lyricrtf::get_stanza());
-  EXPECT_EQ(*escape[lyricrtf::stanza_text_slot], "a") << "the last stanza's slots stay";
+  EXPECT_EQ(lyricrtf::slot_text(lyricrtf::stanza_text_slot), "a") << "the last stanza's slots stay";
 }
 
 const std::string report_of(const std::string& lyrics) {

@@ -11,7 +11,7 @@ namespace {
 
 using lyricrtf::escape;
 
-std::string slot(int n) { return *escape[n]; }
+std::string slot(int n) { return lyricrtf::slot_text(n); }
 
 void read_templates(std::string_view file) {
   lyricrtf::init();

@@ -65,7 +65,7 @@ void append_console_text(std::string& shown, std::string_view text, bool utf8) {
 }
 
 // The title on the error stream, with its line end, in one write.
-void write_title(const std::string& title) {
+void write_title(std::string_view title) {
   static std::string shown;
   shown.clear();
   append_console_text(shown, title, utf8_console);
@@ -372,6 +372,7 @@ SongReader::~SongReader() {
 
 void stop_reading_ahead() {
   if (!reader) return;
+  settle_views();  // slots may show texts of the batches
   reader->in->stop_reading = nullptr;
   if (reader->lyrics != SongReader::none) set_lyrics("");  // they go with the batches
   reader.reset();
@@ -382,7 +383,7 @@ void start_reading_ahead(Report& in, size_t size) {
   auto r = std::make_unique<SongReader>();
   r->in = &in;
   r->size = size;
-  r->separator = *escape[separator_slot];
+  r->separator = slot_text(separator_slot);
   try {
     r->thread = std::thread(read_ahead, std::ref(*r));
   } catch (const std::system_error&) {
@@ -397,6 +398,7 @@ void start_reading_ahead(Report& in, size_t size) {
 void give_back(SongReader& r) {
   size_t in_use = std::min(r.reading, r.lyrics);
   if (in_use <= r.consumed.load(std::memory_order_relaxed)) return;
+  settle_views();  // slots may show texts of the batches given back
   r.consumed.store(in_use, std::memory_order_release);
   wake(r);
 }
@@ -435,6 +437,7 @@ const Record& next_record(Report& in, const Batch*& batch) {
   }
   if (reader) return take_record(*reader, batch);
   Batch& own = own_batches[own_lyrics == 0 ? 1 : 0];
+  settle_views();  // slots may show texts of the batch read into
   own.clear();
   read_record(in, own);
   batch = &own;
@@ -481,23 +484,30 @@ bool get_song(Report& in) {
   if (record.kind != Record::song) return false;
   if (record.strange_heading) warn("Warning: this doesn't look like Schedule output.\n");
   if (record.damaged) warn("Warning: this output looks damaged.\n");
-  // Report lines hold no zero byte: the reader cuts them there.
-  store_text(schedule_name_slot, batch->view(record.name), false);
-  store_text(title_slot, batch->view(record.title), false);
-  const std::string& title = *escape[title_slot];
+  // The slots show the record's texts where its batch holds them, which
+  // stays until the batch is given back. Report lines hold no zero byte:
+  // the reader cuts them there.
+  auto show = [&](int slot, Span span) {
+    std::string_view text = batch->view(span);
+    store_view(slot, text, find_byte(text.data(), text.size(), '%') == text.size());
+  };
+  show(schedule_name_slot, record.name);
+  show(title_slot, record.title);
+  const std::string_view title = slot_view(title_slot);
+  const bool named = !title.empty();
   write_title(title);
   if (record.cut_off) warn("Warning: the report ends inside a song record.\n");
 
-  store_text(author_slot, batch->view(record.author), false);
-  store_text(copyright_slot, batch->view(record.copyright), false);
+  show(author_slot, record.author);
+  show(copyright_slot, record.copyright);
   if (record.copyright_blank)
     store_text(label_slot, "", true);
   else
-    store_text(label_slot, *escape[label_text_slot], false);
-  store_text(number_slot, batch->view(record.number), false);
+    store_text(label_slot, slot_text(label_text_slot), false);
+  show(number_slot, record.number);
 
   take_lyrics(record, *batch);
-  return !title.empty();
+  return named;
 }
 
 }  // namespace lyricrtf

@@ -272,6 +272,7 @@ void cut_stanzas(std::string_view lyrics, const std::string& separator, std::str
 }
 
 void set_lyrics(std::string_view lyrics) {
+  settle_views();  // the slots may show the old lyrics
   own_lyrics.assign(lyrics);
   stanza_tag = 0;
   next_head = {};
@@ -284,11 +285,12 @@ bool get_stanza() {
     if (sbp >= songbuf.count) return false;
     const CutStanza& stanza = songbuf.stanzas[sbp++];
     stanza_tag = stanza.tag;
-    // Lyrics hold no zero byte, and a tag word no '%'.
+    // The slots show the stanza where it lies, which stays until other
+    // lyrics replace these. Lyrics hold no zero byte, and a tag word no '%'.
     std::string_view text = songbuf.text.substr(stanza.at);
-    store_text(tag_slot, text.substr(0, stanza.tag_size), true);
-    store_text(suffix_slot, text.substr(stanza.tag_size, stanza.suffix_size), false);
-    store_text(stanza_text_slot, text.substr(stanza.tag_size + stanza.suffix_size, stanza.text_size),
+    store_view(tag_slot, text.substr(0, stanza.tag_size), true);
+    store_view(suffix_slot, text.substr(stanza.tag_size, stanza.suffix_size), false);
+    store_view(stanza_text_slot, text.substr(stanza.tag_size + stanza.suffix_size, stanza.text_size),
                !stanza.percent_sign);
     return true;
   }
@@ -304,14 +306,14 @@ bool get_stanza() {
   const size_t lines = stanza_head(lyrics, sbp, stanza_tag, tag, suffix);
   std::string& text = writable_escape(stanza_text_slot);
   size_t end = 0;
-  sbp = join_stanza(lyrics, lines, *escape[separator_slot], text, end, next_head.tag, percent_sign);
+  sbp = join_stanza(lyrics, lines, slot_text(separator_slot), text, end, next_head.tag, percent_sign);
   next_head.lyrics = lyrics.data();
   next_head.at = sbp;
   if (end != text.size()) text.resize(end);
   if (!percent_sign) percent[stanza_text_slot] = Percent::none;
   // Lyrics hold no zero byte, and a tag word no '%'.
-  store_text(tag_slot, tag, true);
-  store_text(suffix_slot, suffix, false);
+  store_view(tag_slot, tag, true);
+  store_view(suffix_slot, suffix, false);
   return true;
 }
 

@@ -64,12 +64,15 @@ int is_tag(std::string_view lyrics, size_t pos);
 void cut_stanzas(std::string_view lyrics, const std::string& separator, std::string& text,
                  std::vector<CutStanza>& stanzas);
 
-// Makes a copy of `lyrics` the current lyrics, the cursor at their start.
+// Makes a copy of `lyrics` the current lyrics, the cursor at their start;
+// slots that show the old lyrics get copies of their texts first.
 void set_lyrics(std::string_view lyrics);
 
 // Hands out the next stanza of the lyrics: its tag word goes to slot t,
 // the rest of its tag line to slot n, its lines joined by the Line
-// separator to slot z, and the cursor sbp moves past it. Returns false,
+// separator to slot z, and the cursor sbp moves past it. Slots t and n,
+// and z for lyrics cut already, show the texts where the lyrics hold them
+// (store_view) until other lyrics replace these. Returns false,
 // changing nothing, when the lyrics are used up.
 bool get_stanza();
 

@@ -133,7 +133,7 @@ inline void expand_slot(FILE* out, int slot, Report& in) {
   // needs no further check.
   if (percent[slot] == Percent::none && !open_frames[slot] &&
       frames.size() < static_cast<size_t>(max_nesting)) {
-    const std::string& text = *escape[slot];
+    const std::string_view text = slot_view(slot);
     emit(out, text.data(), text.size());
     return;
   }
@@ -141,6 +141,8 @@ inline void expand_slot(FILE* out, int slot, Report& in) {
 }
 
 void expand_open_slot(FILE* out, int slot, Report& in) {
+  // The walk below needs the slot's text as a string of its own.
+  if (is_viewed[slot]) settle_view(slot);
   if (refers_back(slot)) {
     if (!warned[slot]) {
       warned[slot] = true;
@@ -196,10 +198,10 @@ void stanza_loop(FILE* out, Report& in) {
   insong = 1;
   while (get_stanza()) {
     // The first line of lyrics without a tag line, alone: nothing to show.
-    if (!stanza_tag && escape[stanza_text_slot]->empty()) continue;
+    if (!stanza_tag && slot_view(stanza_text_slot).empty()) continue;
     // The stanza's tag selects its template (none selects the Stanza one).
     int slot = stanza_tag;
-    if (escape[slot]->empty()) slot = stanza_slot;
+    if (slot_view(slot).empty()) slot = stanza_slot;
     expand_slot(out, slot, in);
   }
   insong = 0;

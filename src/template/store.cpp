@@ -9,8 +9,15 @@ namespace lyricrtf {
 
 std::array<Text, slot_count> escape;
 std::array<Percent, slot_count> percent;
+std::array<std::string_view, slot_count> viewed;
+std::array<bool, slot_count> is_viewed;
 
 namespace {
+
+// The slots store_view set since the last settle_views, each once.
+std::array<int, slot_count> viewed_slots;
+std::array<bool, slot_count> listed;
+size_t viewed_count = 0;
 
 constexpr int line_feed = '\n';
 constexpr int carriage_return = '\r';
@@ -23,6 +30,9 @@ static_assert(tags[0][0] == 'V' && tags[1][0] == 'C' && tags[2][0] == 'B' && tag
 
 void init() {
   static const Text empty = std::make_shared<std::string>();
+  is_viewed.fill(false);
+  listed.fill(false);
+  viewed_count = 0;
   escape.fill(empty);
   percent.fill(Percent::none);
   store_escape(separator_slot, default_separator);
@@ -51,6 +61,31 @@ void store_changed_text(int slot, std::string_view text, bool without_percent) {
     stored.append(text.data() + kept, size - kept);
   else if (size != stored.size())
     stored.resize(size);
+}
+
+void store_view(int slot, std::string_view text, bool without_percent) {
+  if (!listed[slot]) {
+    listed[slot] = true;
+    viewed_slots[viewed_count++] = slot;
+  }
+  is_viewed[slot] = true;
+  // An empty view may have no address, which copying would not take.
+  viewed[slot] = text.empty() ? std::string_view("", 0) : text;
+  percent[slot] = without_percent ? Percent::none : Percent::unknown;
+}
+
+void settle_view(int slot) {
+  // What is known of the text holds for its copy.
+  store_text(slot, viewed[slot], percent[slot] == Percent::none);
+}
+
+void settle_views() {
+  for (size_t i = 0; i < viewed_count; ++i) {
+    const int slot = viewed_slots[i];
+    listed[slot] = false;
+    if (is_viewed[slot]) settle_view(slot);
+  }
+  viewed_count = 0;
 }
 
 int resolve_name(std::string_view name) {

@@ -17,7 +17,7 @@
 
 namespace lyricrtf {
 
-// Slot texts are changed only through store_escape.
+// Slot texts are changed only through the store functions below.
 using Text = std::shared_ptr<std::string>;
 
 constexpr int slot_count = 75;
@@ -44,7 +44,14 @@ constexpr std::string_view default_separator = "\\line\n";
 constexpr std::array<std::string_view, 7> tags = {
     "Verse", "Chorus", "Bridge", "Intro", "End", "Slide", "Tag"};
 
+// The slots' texts. A slot may show a view instead (see store_view):
+// read slot texts through slot_text or slot_view, never here directly.
 extern std::array<Text, slot_count> escape;
+
+// Slots that show a text lying elsewhere, set by store_view, and those
+// slots in the order they were set.
+extern std::array<std::string_view, slot_count> viewed;
+extern std::array<bool, slot_count> is_viewed;
 
 // Whether a slot's text holds a '%', found out when the text is first
 // expanded: a text without one expands to itself. Every store into a slot
@@ -107,6 +114,7 @@ void store_changed_text(int slot, std::string_view text, bool without_percent);
 // As store_escape, for a text known to hold no zero byte. When it is known
 // to hold no '%' either, `without_percent` spares looking for one.
 inline void store_text(int slot, std::string_view text, bool without_percent) {
+  is_viewed[slot] = false;
   // Records and stanzas often repeat a short text (the schedule name, the
   // label, a tag word): a slot that holds it already, and alone, keeps it,
   // and what is known of it.
@@ -122,11 +130,36 @@ inline void store_text(int slot, std::string_view text, bool without_percent) {
 // piece by piece; a fresh one when an expansion still holds the old text.
 // What the caller writes must hold no zero byte.
 inline std::string& writable_escape(int slot) {
+  is_viewed[slot] = false;
   percent[slot] = Percent::unknown;
   // Reusing the buffer saves an allocation per slot and record: the song
   // and stanza slots change for every record of the report.
   if (escape[slot].use_count() != 1) escape[slot] = std::make_shared<std::string>();
   return *escape[slot];
+}
+
+// As store_text, but the slot shows `text` where it lies, without a copy:
+// the stanza slots change for every stanza, and most stanzas are written
+// out once, straight from where they lie. The text must stay in place
+// until settle_views(), which its owner calls before it changes.
+void store_view(int slot, std::string_view text, bool without_percent);
+
+// Gives every slot that shows a view a copy of its text.
+void settle_views();
+
+// Gives a slot that shows a view a copy of its text.
+void settle_view(int slot);
+
+// A slot's text, as a string of its own.
+inline const std::string& slot_text(int slot) {
+  if (is_viewed[slot]) settle_view(slot);
+  return *escape[slot];
+}
+
+// A slot's text, where it lies: valid until the slot changes or its view
+// is settled.
+inline std::string_view slot_view(int slot) {
+  return is_viewed[slot] ? viewed[slot] : std::string_view(*escape[slot]);
 }
 
 // The slot a definition name selects, or -1 when the name selects none.
