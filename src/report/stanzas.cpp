@@ -21,6 +21,7 @@ int stanza_tag = 0;
 namespace {
 
 std::string own_lyrics;  // the lyrics set_lyrics was given
+std::string joined;      // the last stanza get_stanza joined, and room past it
 
 // Where the stanza after the last one get_stanza cut begins, and its tag.
 struct NextHead {
@@ -272,7 +273,8 @@ void cut_stanzas(std::string_view lyrics, const std::string& separator, std::str
 }
 
 void set_lyrics(std::string_view lyrics) {
-  settle_views();  // the slots may show the old lyrics
+  settle_views();  // the slots may show the old lyrics or stanza
+  if (joined.capacity() > (1u << 20)) std::string().swap(joined);  // after a huge stanza
   own_lyrics.assign(lyrics);
   stanza_tag = 0;
   next_head = {};
@@ -304,14 +306,16 @@ bool get_stanza() {
     next_head.tag = tag_at(lyrics, sbp);
   stanza_tag = next_head.tag;
   const size_t lines = stanza_head(lyrics, sbp, stanza_tag, tag, suffix);
-  std::string& text = writable_escape(stanza_text_slot);
+  // The lines are joined into a text of this module's own, which slot z
+  // shows until the next stanza is joined there; it is never cut short, so
+  // that it needs no clearing of new room for every stanza.
   size_t end = 0;
-  sbp = join_stanza(lyrics, lines, slot_text(separator_slot), text, end, next_head.tag, percent_sign);
+  sbp = join_stanza(lyrics, lines, slot_text(separator_slot), joined, end, next_head.tag,
+                    percent_sign);
   next_head.lyrics = lyrics.data();
   next_head.at = sbp;
-  if (end != text.size()) text.resize(end);
-  if (!percent_sign) percent[stanza_text_slot] = Percent::none;
   // Lyrics hold no zero byte, and a tag word no '%'.
+  store_view(stanza_text_slot, std::string_view(joined).substr(0, end), !percent_sign);
   store_view(tag_slot, tag, true);
   store_view(suffix_slot, suffix, false);
   return true;

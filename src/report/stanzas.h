@@ -70,9 +70,9 @@ void set_lyrics(std::string_view lyrics);
 
 // Hands out the next stanza of the lyrics: its tag word goes to slot t,
 // the rest of its tag line to slot n, its lines joined by the Line
-// separator to slot z, and the cursor sbp moves past it. Slots t and n,
-// and z for lyrics cut already, show the texts where the lyrics hold them
-// (store_view) until other lyrics replace these. Returns false,
+// separator to slot z, and the cursor sbp moves past it. The slots show
+// the texts where the lyrics, or the stanza joined last, hold them
+// (store_view), until other lyrics replace these. Returns false,
 // changing nothing, when the lyrics are used up.
 bool get_stanza();
 
