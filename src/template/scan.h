@@ -145,6 +145,15 @@ void find_every_byte(const char* p, size_t n, char c, Positions& found) {
     found.push_back(i);
 }
 
+// Copies 16 bytes.
+inline void copy_16(char* to, const char* from) {
+#if defined(__SSE2__)
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+#else
+  std::memcpy(to, from, 16);
+#endif
+}
+
 // Copies n bytes from `from` to `to`, 16 at a time where `from` has at least
 // `readable` bytes, so that it may read and `to` receives up to 15 bytes
 // past n: the destination must have room for them.
