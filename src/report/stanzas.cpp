@@ -120,8 +120,9 @@ void grow(std::string& text, size_t needed) {
 // feed is left out. Moves `end` past them: the text may be longer, its
 // bytes after `end` are scratch. Returns where the next stanza begins
 // (lyrics.size() at the end), in `next_tag` its tag's number (0 at the
-// end), and in `percent_sign` whether the lines hold a '%'. The lines are copied 16 bytes at a time, and the same look at
-// each 16 finds the next line feed.
+// end), and in `percent_sign` whether the lines hold a '%'. The lines are
+// copied 16 bytes at a time, and the same look at each 16 finds the next
+// line feed.
 size_t join_stanza(std::string_view lyrics, size_t from, const std::string& separator,
                    std::string& text, size_t& end, int& next_tag, bool& percent_sign) {
   const size_t size = lyrics.size();

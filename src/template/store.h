@@ -48,8 +48,8 @@ constexpr std::array<std::string_view, 7> tags = {
 // read slot texts through slot_text or slot_view, never here directly.
 extern std::array<Text, slot_count> escape;
 
-// Slots that show a text lying elsewhere, set by store_view, and those
-// slots in the order they were set.
+// The text each slot shows when it shows a view (store_view), and whether
+// it does.
 extern std::array<std::string_view, slot_count> viewed;
 extern std::array<bool, slot_count> is_viewed;
 
@@ -126,22 +126,11 @@ inline void store_text(int slot, std::string_view text, bool without_percent) {
   store_changed_text(slot, text, without_percent);
 }
 
-// A slot's text to rewrite in place, for a caller that builds a long text
-// piece by piece; a fresh one when an expansion still holds the old text.
-// What the caller writes must hold no zero byte.
-inline std::string& writable_escape(int slot) {
-  is_viewed[slot] = false;
-  percent[slot] = Percent::unknown;
-  // Reusing the buffer saves an allocation per slot and record: the song
-  // and stanza slots change for every record of the report.
-  if (escape[slot].use_count() != 1) escape[slot] = std::make_shared<std::string>();
-  return *escape[slot];
-}
-
 // As store_text, but the slot shows `text` where it lies, without a copy:
-// the stanza slots change for every stanza, and most stanzas are written
-// out once, straight from where they lie. The text must stay in place
-// until settle_views(), which its owner calls before it changes.
+// the record and stanza slots change for every record and stanza, and
+// most of their texts are written out once, straight from where they lie.
+// The text must stay in place until settle_views(), which its owner calls
+// before it changes.
 void store_view(int slot, std::string_view text, bool without_percent);
 
 // Gives every slot that shows a view a copy of its text.
