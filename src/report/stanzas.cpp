@@ -291,10 +291,10 @@ bool get_stanza() {
     // The slots show the stanza where it lies, which stays until other
     // lyrics replace these. Lyrics hold no zero byte, and a tag word no '%'.
     std::string_view text = songbuf.text.substr(stanza.at);
+    const size_t lines = stanza.tag_size + stanza.suffix_size;
     store_view(tag_slot, text.substr(0, stanza.tag_size), true);
     store_view(suffix_slot, text.substr(stanza.tag_size, stanza.suffix_size), false);
-    store_view(stanza_text_slot, text.substr(stanza.tag_size + stanza.suffix_size, stanza.text_size),
-               !stanza.percent_sign);
+    store_view(stanza_text_slot, text.substr(lines, stanza.text_size), !stanza.percent_sign);
     return true;
   }
   const std::string_view lyrics = songbuf.text;

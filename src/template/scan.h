@@ -148,7 +148,8 @@ void find_every_byte(const char* p, size_t n, char c, Positions& found) {
 // Copies 16 bytes.
 inline void copy_16(char* to, const char* from) {
 #if defined(__SSE2__)
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), x);
 #else
   std::memcpy(to, from, 16);
 #endif
