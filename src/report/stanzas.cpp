@@ -137,24 +137,26 @@ size_t join_stanza(std::string_view lyrics, size_t from, const std::string& sepa
   const bool short_separator = separator_size <= slack;
   if (short_separator) move_bytes(padded, separator.data(), separator_size);
   // The text is written 16 bytes at a time into room that grows as needed;
-  // the bytes past `end` are overwritten, not cleared first.
+  // the bytes past `end` are overwritten, not cleared first. The room is
+  // made at the start of each line for all that is left of the lyrics, so
+  // that copying a line needs no look at it.
   const size_t at = end;
-  grow(text, at + 4 * slack);
-  char* base = text.data();
-  size_t room = text.size();
+  char* base = nullptr;
+  size_t room = 0;
   size_t out = at;
   auto make_room = [&](size_t bytes) {
-    if (out + bytes <= room) return;
+    if (base && out + bytes <= room) return;
     grow(text, out + bytes);
     base = text.data();
     room = text.size();
   };
+  make_room(left + slack);
   // At a line feed: true when a tag line follows, else the separator goes
   // in its place.
   auto at_line_feed = [&] {
     next_tag = tag_at(lyrics, size - left);
     if (next_tag) return true;
-    make_room(separator_size + slack);
+    make_room(separator_size + left + slack);
     char* to = base + out;
     if (short_separator)
       copy_bytes(to, padded, slack, slack);
@@ -171,7 +173,6 @@ size_t join_stanza(std::string_view lyrics, size_t from, const std::string& sepa
   // looked for again in the text at the end: it is rare.
   __m128i percents = _mm_setzero_si128();
   while (left >= slack) {
-    make_room(slack);
     __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(base + out), x);
     percents = _mm_or_si128(percents, _mm_cmpeq_epi8(x, percent));
@@ -205,7 +206,6 @@ size_t join_stanza(std::string_view lyrics, size_t from, const std::string& sepa
       continue;
     }
     if (*in == '%') percent_sign = true;
-    make_room(1);
     base[out++] = *in;
   }
   end = out;
