@@ -112,6 +112,21 @@ inline bool has_high_bytes(std::string_view text) {
   return (seen & high_bits) != 0;
 }
 
+namespace scan_detail {
+
+// Copies n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), as two words that
+// overlap, both read before either is written.
+template <typename Word>
+inline void move_two_words(char* to, const char* from, size_t n) {
+  Word head = 0, tail = 0;
+  std::memcpy(&head, from, sizeof head);
+  std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+  std::memcpy(to, &head, sizeof head);
+  std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+}
+
+}  // namespace scan_detail
+
 // Copies n bytes from `from` to `to`, which may overlap as for memmove: a
 // few bytes are read whole before any is written, in place of a library
 // call that costs more than copying them.
@@ -119,17 +134,9 @@ inline void move_bytes(char* to, const char* from, size_t n) {
   if (n > 16) {
     std::memmove(to, from, n);
   } else if (n >= 8) {
-    uint64_t head = 0, tail = 0;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + n - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + n - 8, &tail, 8);
+    scan_detail::move_two_words<uint64_t>(to, from, n);
   } else if (n >= 4) {
-    uint32_t head = 0, tail = 0;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + n - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + n - 4, &tail, 4);
+    scan_detail::move_two_words<uint32_t>(to, from, n);
   } else if (n) {
     const char first = from[0], middle = from[n / 2], last = from[n - 1];
     to[0] = first;
