@@ -8,7 +8,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "template/scan.h"
+#include "template/store.h"
 
 namespace lyricrtf {
 
@@ -20,66 +20,9 @@ constexpr size_t block_size = 64 * 1024;
 
 constexpr size_t margin = 5;  // spaces of left margin dropped from each line
 
-// Length of the leading run of decoded characters p[0..n) that neither end
-// a line (line feed, form feed) nor cut its text (zero).
-size_t line_run(const unsigned char* p, size_t n) {
-  size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i line_feed = _mm_set1_epi8('\n');
-  const __m128i form_feed = _mm_set1_epi8('\f');
-  for (; i + 16 <= n; i += 16) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    __m128i stops = _mm_or_si128(_mm_cmpeq_epi8(x, line_feed), _mm_cmpeq_epi8(x, form_feed));
-    int mask = _mm_movemask_epi8(_mm_or_si128(stops, _mm_cmpeq_epi8(x, zero)));
-    if (mask) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-  }
-#endif
-  while (i < n && p[i] != '\n' && p[i] != '\f' && p[i] != 0) ++i;
-  return i;
-}
-
-// Length of the stretch of whole lines at the start of p[0..n) that need
-// no care: each begins with a character other than a space, holds no form
-// feed and no zero, and ends with a line feed. Most lyrics are such lines;
-// they are found 64 bytes at a time, not line by line.
-size_t plain_lines(const unsigned char* p, size_t n) {
-  size_t plain = 0;
-#if defined(__SSE2__)
-  const __m128i line_feed = _mm_set1_epi8('\n');
-  const __m128i space = _mm_set1_epi8(' ');
-  const __m128i form_feed = _mm_set1_epi8('\f');
-  const __m128i zero = _mm_setzero_si128();
-  uint64_t after_line_feed = 1;  // p begins a line
-  for (size_t c = 0; c + 64 <= n; c += 64) {
-    uint64_t line_feeds = 0, spaces = 0, stops = 0;
-    for (int k = 0; k < 4; ++k) {
-      __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + c + 16 * k));
-      auto bits = [&](__m128i m) {
-        return static_cast<uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m))) << (16 * k);
-      };
-      line_feeds |= bits(_mm_cmpeq_epi8(x, line_feed));
-      spaces |= bits(_mm_cmpeq_epi8(x, space));
-      stops |= bits(_mm_or_si128(_mm_cmpeq_epi8(x, form_feed), _mm_cmpeq_epi8(x, zero)));
-    }
-    uint64_t starts = (line_feeds << 1) | after_line_feed;
-    uint64_t bad = (starts & spaces) | stops;
-    if (bad) {
-      // The stretch ends where the line that needs care begins.
-      int first = __builtin_ctzll(bad);
-      uint64_t earlier = starts & ((2ULL << first) - 1);
-      if (!earlier) return plain;
-      return c + static_cast<size_t>(63 - __builtin_clzll(earlier));
-    }
-    if (line_feeds) plain = c + 64 - static_cast<size_t>(__builtin_clzll(line_feeds));
-    after_line_feed = line_feeds >> 63;
-  }
-#else
-  (void)p;
-  (void)n;
-#endif
-  return plain;  // the rest goes line by line
-}
+// Whether a byte stands for itself in the window: not a carriage return, a
+// form feed or a zero, and no lead byte of a longer character.
+constexpr bool is_plain(unsigned char b) { return b < 0xC0 && b != '\r' && b != '\f' && b != 0; }
 
 int map_code_point(int value) {
   if (value <= 254) return value;
@@ -92,208 +35,185 @@ int map_code_point(int value) {
   }
 }
 
-// Bytes a character takes that begins with the lead byte `b` (0xC0 and up).
-size_t sequence_length(unsigned b) { return b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4; }
+// Copies the run of plain bytes at the start of p[0..n) to `out`; returns
+// its length. Most of a report is runs of a hundred bytes or more: looking at
+// 16 bytes at a time, and finding the line feeds in the same look, makes
+// reading a report about twice as fast as a byte at a time and a search
+// for each line's end. The line feeds go to `feeds`, at `out_at` on.
+size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at,
+                      std::vector<size_t>& feeds) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i lead = _mm_set1_epi8(static_cast<char>(0xC0));
+  const __m128i one = _mm_set1_epi8(1);
+  const __m128i carriage_return = _mm_set1_epi8('\r');
+  const __m128i line_feed = _mm_set1_epi8('\n');
+  const __m128i zero = _mm_setzero_si128();
+  // A lead byte is at least 0xC0; a form feed or a carriage return (12 and
+  // 13) is 13 with its lowest bit set.
+  auto special = [&](__m128i x) {
+    return _mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(x, lead), x),
+                        _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(x, one), carriage_return),
+                                     _mm_cmpeq_epi8(x, zero)));
+  };
+  for (; i + 16 <= n; i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), x);  // the window has room
+    const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(special(x)));
+    unsigned lines = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, line_feed)));
+    if (stops) lines &= (stops & -stops) - 1;  // only those before the first stop
+    for (; lines; lines &= lines - 1)
+      feeds.push_back(out_at + i + static_cast<size_t>(__builtin_ctz(lines)));
+    if (stops) return i + static_cast<size_t>(__builtin_ctz(stops));
+  }
+#endif
+  for (; i < n && is_plain(p[i]); ++i) {
+    out[i] = static_cast<char>(p[i]);
+    if (p[i] == '\n') feeds.push_back(out_at + i);
+  }
+  return i;
+}
 
-// Decodes the bytes p[0..n) into characters at out[0..), which has room
-// for n + 16; returns how many characters, and in `used` how many bytes
-// they took. A character that the bytes cut off is left undecoded unless
-// `at_eof`, where each missing byte adds its low six bits, all ones.
-size_t decode(const unsigned char* p, size_t n, bool at_eof, size_t& used, unsigned char* out) {
+// Decodes the bytes p[0..n) into characters at the window's end; returns how
+// many characters, and in `used` how many bytes they took. A character that
+// the bytes cut off is left for the next block unless the file ends, where
+// each missing byte adds its low six bits, all ones.
+size_t decode(Report& in, size_t n, size_t& used) {
+  const unsigned char* p = in.raw.get();
+  char* out = in.window.get() + in.end;
   size_t r = 0, w = 0;
   for (;;) {
-#if defined(__SSE2__)
-    // 16 bytes at a time are copied whole; the output goes on only as far
-    // as no byte needs decoding.
-    const __m128i carriage_return = _mm_set1_epi8('\r');
-    const __m128i lead = _mm_set1_epi8(static_cast<char>(0xC0));
-    while (r + 16 <= n) {
-      __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + r));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + w), x);
-      __m128i leads = _mm_cmpeq_epi8(_mm_max_epu8(x, lead), x);
-      int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, carriage_return), leads));
-      if (mask) {
-        size_t plain = static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-        r += plain;
-        w += plain;
-        break;
-      }
-      r += 16;
-      w += 16;
+    if (!in.in_cut) {
+      const size_t run = copy_plain_run(p + r, n - r, out + w, in.end + w, in.feeds);
+      r += run;
+      w += run;
     }
-#endif
-    while (r < n && p[r] != '\r' && p[r] < 0xC0) out[w++] = p[r++];
     if (r == n) break;
 
-    size_t start = r;
+    const size_t start = r;
     unsigned b = p[r];
     if (b == '\r') {
       // The byte after a carriage return begins the character, whatever it
       // is; a second carriage return is a character of its own.
       if (r + 1 == n) {
-        if (at_eof) r = n;  // the end of file follows: nothing more
+        if (in.at_eof) r = n;  // the end of file follows: nothing more
         break;
       }
       b = p[++r];
-      if (b < 0xC0) {
-        out[w++] = static_cast<unsigned char>(b);
-        ++r;
-        continue;
+    }
+    int value = static_cast<int>(b);
+    if (b < 0xC0) {
+      ++r;
+    } else {
+      const size_t length = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+      if (r + length > n && !in.at_eof) {
+        r = start;  // decoded with the next block
+        break;
       }
+      value &= length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07;
+      for (size_t k = 1; k < length; ++k)
+        value = (value << 6) | ((r + k < n ? p[r + k] : 0x3F) & 0x3F);
+      r = std::min(r + length, n);
+      value = map_code_point(value);
     }
-    size_t length = sequence_length(b);
-    if (r + length > n && !at_eof) {
-      r = start;  // decoded with the next block
-      break;
+    // The line reader's own rules: a form feed ends a line, a zero ends its
+    // text, and the rest of that line is read but dropped.
+    if (value == '\f') value = '\n';
+    if (value == '\n') {
+      in.in_cut = false;
+      in.feeds.push_back(in.end + w);
+    } else if (in.in_cut || value == 0) {
+      in.in_cut = true;
+      continue;
     }
-    int value = static_cast<int>(b) & (length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07);
-    for (size_t k = 1; k < length; ++k) {
-      int next = r + k < n ? p[r + k] : 0x3F;
-      value = (value << 6) | (next & 0x3F);
-    }
-    r = std::min(r + length, n);
-    out[w++] = static_cast<unsigned char>(map_code_point(value));
+    out[w++] = static_cast<char>(value);
   }
   used = r;
   return w;
 }
 
-}  // namespace
-
-Report::Report(FILE* f)
-    : file(f), block(new unsigned char[block_size + 16]), bytes(new unsigned char[block_size]) {}
-
-Report::~Report() {
-  // Taken out first: stopping the reader clears the hook.
-  std::function<void()> stop = std::move(stop_reading);
-  stop_reading = nullptr;
-  if (stop) stop();
+// Makes room for a decoded block after the window's end. What lies before
+// `keep` goes; moving the rest first gives the borrowing slots copies.
+void make_room(Report& in) {
+  // Room for a block, and for the decoder's last 16-byte store past it.
+  constexpr size_t room = block_size + 16;
+  if (in.capacity - in.end >= room) return;
+  settle_views();
+  if (in.keep > 0) {
+    std::memmove(in.window.get(), in.window.get() + in.keep, in.end - in.keep);
+    in.feeds.erase(in.feeds.begin(), in.feeds.begin() + static_cast<std::ptrdiff_t>(in.next_feed));
+    in.next_feed = 0;
+    for (size_t& feed : in.feeds) feed -= in.keep;
+    in.pos -= in.keep;
+    in.end -= in.keep;
+    in.keep = 0;
+  }
+  if (in.capacity - in.end >= room) return;
+  // A record larger than the window: it grows, as far as the record needs.
+  size_t capacity = std::max({2 * in.capacity, in.end + room, 4 * block_size});
+  std::unique_ptr<char[]> window(new char[capacity]);
+  std::memcpy(window.get(), in.window.get(), in.end);
+  in.window = std::move(window);
+  in.capacity = capacity;
 }
 
+// Decodes the next block after the window's end; false when the report has
+// no character left.
 bool refill(Report& in) {
-  // The bytes of a character that the last block cut off lead this one.
-  size_t n = in.kept;
-  if (!in.at_eof) {
-    size_t got = std::fread(in.bytes.get() + n, 1, block_size - n, in.file);
-    in.bytes_read += got;
-    n += got;
-    if (n < block_size) in.at_eof = true;
+  for (;;) {
+    if (in.at_eof && in.raw_size == 0) return false;
+    make_room(in);
+    size_t n = in.raw_size;
+    if (!in.at_eof) {
+      n += std::fread(in.raw.get() + n, 1, block_size - n, in.file);
+      if (n < block_size) in.at_eof = true;
+    }
+    size_t used = 0;
+    const size_t decoded = decode(in, n, used);
+    in.end += decoded;
+    in.raw_size = n - used;
+    std::memmove(in.raw.get(), in.raw.get() + used, in.raw_size);
+    if (decoded > 0) return true;  // a block may hold only dropped characters
   }
-  size_t used = 0;
-  in.end = decode(in.bytes.get(), n, in.at_eof, used, in.block.get());
-  in.pos = 0;
-  in.kept = n - used;
-  std::memmove(in.bytes.get(), in.bytes.get() + used, in.kept);
-  return in.end > 0;
-}
-
-namespace {
-
-// The common case of reading a line: when the line, its margin and its end
-// all lie in the decoded block, shows it in `line`, moves past it and
-// returns true; else changes nothing and returns false.
-bool line_in_block(Report& in, std::string_view& line) {
-  const unsigned char* block = in.block.get();
-  size_t pos = in.pos;
-  const size_t limit = std::min(in.end, pos + margin);
-  while (pos < limit && block[pos] == ' ') ++pos;
-  if (pos == in.end) return false;
-  size_t run = line_run(block + pos, in.end - pos);
-  if (pos + run == in.end || block[pos + run] == 0) return false;
-  line = std::string_view(reinterpret_cast<const char*>(block + pos), run);
-  in.pos = pos + run + 1;
-  return true;
 }
 
 }  // namespace
 
-bool append_line(Report& in, std::string& text, std::string_view& line) {
-  if (line_in_block(in, line)) {
-    text.append(line);
-    return true;
-  }
+Report::Report(FILE* f) : file(f), raw(new unsigned char[block_size]) {}
+
+int ugetc(Report& in) {
+  if (in.pos == in.end && !refill(in)) return EOF;
+  const char c = in.window[in.pos++];
+  if (c == '\n') ++in.next_feed;
+  return static_cast<unsigned char>(c);
+}
+
+bool get_any_line(Report& in, Span& line) {
   for (size_t spaces = 0;; ++spaces, ++in.pos) {
     if (in.pos == in.end && !refill(in)) {
-      line = {};
+      line = {in.pos - in.keep, 0};
       return false;  // the line begins at the end
     }
-    if (spaces == margin || in.block[in.pos] != ' ') break;
+    if (spaces == margin || in.window[in.pos] != ' ') break;
   }
-  const size_t first = text.size();
-  const char* block = reinterpret_cast<const char*>(in.block.get());
-  size_t run = line_run(in.block.get() + in.pos, in.end - in.pos);
-  for (;;) {
-    text.append(block + in.pos, run);
-    in.pos += run;
-    if (in.pos == in.end) {
-      if (!refill(in)) break;
-      run = line_run(in.block.get() + in.pos, in.end - in.pos);
-      continue;
+  // Offsets from `keep` stay as they are when refilling moves the window.
+  const size_t start = in.pos - in.keep;
+  while (in.next_feed == in.feeds.size()) {
+    in.pos = in.end;
+    if (!refill(in)) {
+      line = {start, in.end - in.keep - start};  // the last line, cut off by the end of the file
+      return true;
     }
-    if (in.block[in.pos++] != 0) break;  // a line feed or a form feed
-    // A zero ends the text; the rest of the line is consumed unread.
-    for (;;) {
-      const unsigned char* p = in.block.get() + in.pos;
-      size_t n = in.end - in.pos, i = 0;
-      while (i < n && p[i] != '\n' && p[i] != '\f') ++i;
-      in.pos += i;
-      if (i < n) {
-        ++in.pos;
-        break;
-      }
-      if (!refill(in)) break;
-    }
-    break;
   }
-  line = std::string_view(text).substr(first);
+  const size_t stop = in.feeds[in.next_feed++];
+  line = {start, stop - in.keep - start};
+  in.pos = stop + 1;
   return true;
 }
 
-bool next_line(Report& in, std::string& spill, std::string_view& line) {
-  if (line_in_block(in, line)) return true;
-  spill.clear();
-  return append_line(in, spill, line);
-}
-
-bool append_line(Report& in, std::string& text) {
-  std::string_view line;
-  return append_line(in, text, line);
-}
-
-bool append_lines(Report& in, std::string& text, std::string_view stop) {
-  const unsigned char* p = in.block.get();
-  const size_t end = in.end;
-  size_t pos = in.pos;  // the start of the line at hand
-  size_t run = pos;     // the start of the bytes that go in unchanged
-  size_t after_stop = 0;
-  for (;;) {
-    if (pos < end && p[pos] != ' ') pos += plain_lines(p + pos, end - pos);
-    size_t start = pos, limit = std::min(end, pos + margin);
-    while (start < limit && p[start] == ' ') ++start;
-    if (start == end) break;
-    size_t line_end = start + line_run(p + start, end - start);
-    if (line_end == end || p[line_end] != '\n') break;  // needs append_line
-    std::string_view line(reinterpret_cast<const char*>(p + start), line_end - start);
-    if (same_bytes(line, stop)) {
-      after_stop = line_end + 1;
-      break;
-    }
-    if (start != pos) {
-      // The margin stays out: what went before goes in, and a new run
-      // begins after the margin.
-      text.append(reinterpret_cast<const char*>(p + run), pos - run);
-      run = start;
-    }
-    pos = line_end + 1;
-  }
-  text.append(reinterpret_cast<const char*>(p + run), pos - run);
-  in.pos = after_stop ? after_stop : pos;
-  return after_stop != 0;
-}
-
-bool get_line(Report& in, std::string& line) {
-  line.clear();
-  return append_line(in, line);
+void keep_from(Report& in, Span& span) {
+  in.keep += span.at;
+  span.at = 0;
 }
 
 }  // namespace lyricrtf

@@ -5,82 +5,80 @@
 // U+2029 a zero, the byte-order mark 254, and any other character '#'.
 // A carriage return where a character begins is dropped.
 //
-// The report is read forward once, in large blocks, and each block is
-// decoded as a whole before its characters are handed out.
+// The report is read forward once, a block at a time, and decoded into a
+// window that holds the lines from `keep` on. The decoder already gives the
+// lines as the line reader returns them: a form feed ends a line as a line
+// feed does, and a zero cuts a line's text, so the window holds neither.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
-#include <functional>
 #include <memory>
-#include <string>
 #include <string_view>
+#include <vector>
 
 namespace lyricrtf {
 
 // Code that ugetc delivers for the byte-order mark.
 constexpr int byte_order_mark = 254;
 
-// The report stream: the open file and the block decoded from it last.
-struct Report {
-  explicit Report(FILE* file);
-  ~Report();
-  Report(const Report&) = delete;
-  Report& operator=(const Report&) = delete;
-
-  FILE* file;
-  std::unique_ptr<unsigned char[]> block;  // the characters decoded last
-  std::unique_ptr<unsigned char[]> bytes;  // the bytes read last
-  size_t pos = 0;   // next character not handed out
-  size_t end = 0;   // end of the decoded characters
-  size_t kept = 0;  // bytes that begin a character the last block cut
-                    // off; they lead `bytes` for the next block
-  bool at_eof = false;
-  size_t bytes_read = 0;  // bytes read from the file so far
-  // Set by a reader that reads the report ahead in another thread: stops
-  // that thread. Called before the report goes away.
-  std::function<void()> stop_reading;
+// A stretch of the window, counted from the reader's `keep`.
+struct Span {
+  size_t at = 0;
+  size_t size = 0;
 };
 
-// Reads and decodes the next block; false when no character is left.
-bool refill(Report& in);
+// The report stream and the characters decoded from it.
+struct Report {
+  explicit Report(FILE* file);
+
+  FILE* file;
+  std::unique_ptr<unsigned char[]> raw;  // bytes read and not decoded yet
+  size_t raw_size = 0;                   // a character the last block cut off
+  bool at_eof = false;
+  bool in_cut = false;  // after a zero: the rest of the line is dropped
+  std::unique_ptr<char[]> window;
+  size_t capacity = 0;
+  size_t keep = 0;  // the first character that must stay where it was read
+  size_t pos = 0;   // the next character not read
+  size_t end = 0;   // the end of the decoded characters
+  // Where the decoder put each line feed, in order; feeds[next_feed] is the
+  // first one at or after `pos`. The line reader needs no search of its own.
+  std::vector<size_t> feeds;
+  size_t next_feed = 0;
+};
 
 // The next character of the report as an 8-bit code (0 to 254), or EOF.
-inline int ugetc(Report& in) {
-  if (in.pos == in.end && !refill(in)) return EOF;
-  return in.block[in.pos++];
+int ugetc(Report& in);
+
+// Reads the next line, after dropping up to five spaces of margin, into
+// `line`. A line ends at a line feed, a form feed, a line separator (U+2028)
+// or the end of the file; its end is consumed, not stored, and a zero ends
+// its text. Returns false, with `line` empty, when the line begins at the
+// end of the file: that tells the end of the report from an empty line.
+bool get_line(Report& in, Span& line);
+
+// get_line's general case: a line whose end is not decoded yet.
+bool get_any_line(Report& in, Span& line);
+
+inline bool get_line(Report& in, Span& line) {
+  if (in.next_feed == in.feeds.size()) return get_any_line(in, line);
+  // The common case: the line's end is decoded already.
+  const size_t stop = in.feeds[in.next_feed++];
+  size_t start = in.pos;
+  const size_t margin_end = stop - start > 5 ? start + 5 : stop;  // five spaces at most
+  while (start < margin_end && in.window[start] == ' ') ++start;
+  line = {start - in.keep, stop - start};
+  in.pos = stop + 1;
+  return true;
 }
 
-// Reads the next line into `line`, after dropping up to five spaces of
-// margin. A line ends at a line feed, a form feed, a line separator
-// (U+2028) or the end of the file; its end is consumed, not stored. The
-// text is cut at a zero character, whose line is still consumed whole.
-// Returns false, with `line` empty, when the line begins at the end of
-// the file: that tells the end of the report from an empty line.
-bool get_line(Report& in, std::string& line);
+// The text of `span`: valid until the next read.
+inline std::string_view text(const Report& in, Span span) {
+  return {in.window.get() + in.keep + span.at, span.size};
+}
 
-// As get_line, but appends the line's text to `text`, which keeps what it
-// held.
-bool append_line(Report& in, std::string& text);
-
-// As append_line, and gives the text appended in `line`: a view of the
-// decoded block when the line lies whole in it, so that the caller need
-// not read `text` back. The view holds until the next read or change of
-// `text`.
-bool append_line(Report& in, std::string& text, std::string_view& line);
-
-// As get_line, but gives the line in `line`: a view of the decoded block
-// when the line lies whole in it, else of `spill`, which then holds the
-// line. The view holds until the next read.
-bool next_line(Report& in, std::string& spill, std::string_view& line);
-
-// Appends to `text` the lines at the reading position, each with its line
-// feed, until the line `stop`, which is consumed and not appended: then
-// returns true. `stop` must be a line that begins with a space in the file.
-// Returns false, with the reading position at its start, at the first line
-// that this cannot take whole from the decoded block (one that the block
-// cuts off, or with a form feed or a zero); append_line reads that one.
-// Lines with a margin cost a copy each; the others go in as one piece.
-bool append_lines(Report& in, std::string& text, std::string_view stop);
+// Lets go of everything before `span`, which then begins at 0.
+void keep_from(Report& in, Span& span);
 
 }  // namespace lyricrtf

@@ -1,45 +1,38 @@
 // Song records: the heading lines, the title, the lyrics and the three
-// lines after them, read one record at a time.
-//
-// A report that is a regular file is read by a second thread, up to a few
-// hundred records ahead of the song loop: reading and cutting the lyrics
-// overlap the expansion. Everything that shows (slots, titles, warnings) still
-// happens in get_song, in order. A pipe or a terminal is read only as far
-// as the song loop asks.
+// lines after them, read one record at a time as the song loop asks.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "report/reader.h"
-#include "report/stanzas.h"  // songbuf, sbp
 
 namespace lyricrtf {
 
-#ifdef _WIN32
-constexpr bool utf8_console = false;
-#else
-constexpr bool utf8_console = true;
-#endif
+// The lyrics of the current song record, line by line, where the report's
+// window holds them: they stay there until the next song record is read.
+// Empty when the record has no lyrics or is passed over.
+struct Lyrics {
+  const Report* report = nullptr;
+  std::vector<Span> lines;
+};
+extern Lyrics songbuf;
+extern size_t sbp;  // the next line of songbuf not yet cut into a stanza
 
-// Forgets the lyrics of any earlier record and stops reading ahead.
+inline std::string_view lyrics_line(size_t i) { return text(*songbuf.report, songbuf.lines[i]); }
+
+// Forgets the lyrics of any earlier record.
 void clear_song();
-
-// Which thread cuts the stanzas of records read ahead: the reading thread
-// while the song loop is behind it, else the song loop (`adaptive`); tests
-// choose one of them for every record.
-enum class StanzaSharing { adaptive, reader_cuts, loop_cuts };
-extern StanzaSharing stanza_sharing;
 
 // A title as the error stream shows it: 8-bit codes unchanged, or as UTF-8
 // (code c as U+00c, 146 as U+2019) for a console that reads UTF-8.
 std::string console_text(std::string_view text, bool utf8);
 
-// Takes the next song record: fills the slots S, T, A, c, L and N, writes
+// Reads the next song record: fills the slots S, T, A, c, L and N, writes
 // the title on the error stream and makes its lyrics the current ones.
 // Returns false when the report is exhausted (an empty line where a record
-// begins) or the record's title is empty. Once it has read a report ahead,
-// nothing else may read that report.
+// begins, which changes nothing) or the record's title is empty.
 bool get_song(Report& in);
 
 }  // namespace lyricrtf

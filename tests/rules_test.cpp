@@ -1,0 +1,182 @@
+// The rules that golden cases show poorly: the option scan and the paths on
+// both platforms, definition names, titles on a console, a second run in one
+// process, and inputs too large for a case file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "driver/driver.h"
+#include "report/reader.h"
+#include "report/songs.h"
+#include "template/expander.h"
+#include "template/store.h"
+
+namespace {
+
+using lyricrtf::Platform;
+
+struct OptionCase {
+  std::vector<std::string> args;
+  int input;
+  std::string config, output, err;
+};
+
+void check_options(const Platform& platform, const std::vector<OptionCase>& cases) {
+  for (const OptionCase& c : cases) {
+    std::vector<std::string> words = {"lyricrtf"};
+    words.insert(words.end(), c.args.begin(), c.args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    lyricrtf::config.clear();
+    lyricrtf::output.clear();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(lyricrtf::options(static_cast<int>(words.size()), argv.data(), platform), c.input)
+        << testing::PrintToString(c.args);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
+    EXPECT_EQ(lyricrtf::config, c.config);
+    EXPECT_EQ(lyricrtf::output, c.output);
+  }
+}
+
+TEST(OptionScan, FollowsTheOptionTableOnBothPlatforms) {
+  const std::vector<OptionCase> common = {
+      {{}, 0, "", "", ""},
+      {{""}, 1, "", "", ""},
+      {{"-H", "a.txt"}, 0, "", "", ""},
+      {{"-?", "a.txt"}, 0, "", "", ""},
+      {{"-help"}, 0, "", "", ""},
+      {{"a.txt", "-h"}, 1, "", "", ""},
+      {{"-", "a.txt"}, 2, "", "", "Unknown option -\n"},
+      {{"-C", "t.dat", "-O", "o.rtf", "a.txt"}, 5, "t.dat", "o.rtf", ""},
+      {{"-cfoo", "a.txt"}, 0, "a.txt", "", ""},
+      {{"-c"}, 0, "", "", ""},
+      {{"-c", "-o", "a.txt"}, 3, "-o", "", ""},
+      {{"-c", "a", "-c", "b", "x"}, 5, "b", "", ""},
+  };
+  check_options(lyricrtf::posix, common);
+  check_options(lyricrtf::windows, common);
+  check_options(lyricrtf::posix, {{{"/home/Easter.txt"}, 1, "", "", ""}, {{"/c", "t"}, 1, "", "", ""}});
+  check_options(lyricrtf::windows, {{{"/home/Easter.txt"}, 0, "", "", ""},
+                                    {{"/c", "t", "/O", "o", "a.txt"}, 5, "t", "o", ""},
+                                    {{"/", "a.txt"}, 2, "", "", "Unknown option /\n"}});
+}
+
+struct PathCase {
+  std::string path, dir, name, ext, joined;  // joined: makepath(dir, name, "rtf")
+};
+
+TEST(Paths, SplitAndJoinOnBothPlatforms) {
+  const std::vector<std::pair<char, PathCase>> cases = {
+      {'\\', {"C:\\Lists\\Easter.txt", "C:\\Lists", "Easter", "txt", "C:\\Lists\\Easter.rtf"}},
+      {'\\', {"Easter.Sunday.txt", "", "Easter", "Sunday.txt", "Easter.rtf"}},
+      {'\\', {"C:\\My.Files\\Easter", "C:\\My.Files", "Easter", "", "C:\\My.Files\\Easter.rtf"}},
+      {'\\', {"lists/Easter.txt", "", "lists/Easter", "txt", "lists/Easter.rtf"}},
+      {'\\', {"\\Easter.txt", "\\", "Easter", "txt", "\\Easter.rtf"}},
+      {'/', {"/home/lists/Easter.txt", "/home/lists", "Easter", "txt", "/home/lists/Easter.rtf"}},
+      {'/', {"./Easter.txt", ".", "Easter", "txt", "./Easter.rtf"}},
+      {'/', {"/Easter.txt", "/", "Easter", "txt", "/Easter.rtf"}},
+      {'/', {"C:\\Lists\\Easter.txt", "", "C:\\Lists\\Easter", "txt", "C:\\Lists\\Easter.rtf"}},
+      {'/', {"", "", "", "", ".rtf"}},
+  };
+  for (const auto& [separator, c] : cases) {
+    std::string dir = "stale", name = "stale", ext = "stale";
+    lyricrtf::splitpath(c.path, dir, name, ext, separator);
+    EXPECT_EQ(dir + "|" + name + "|" + ext, c.dir + "|" + c.name + "|" + c.ext) << c.path;
+    EXPECT_EQ(lyricrtf::makepath(dir, name, "rtf", separator), c.joined) << c.path;
+  }
+}
+
+TEST(DefinitionNames, ResolveToTheirSlots) {
+  const std::vector<std::pair<std::string, int>> cases = {
+      {"SCHEDULE", 10}, {"song", 11}, {"Line", 12},  {"Stanza", 0},  {"chorus", 2}, {"TAG", 7},
+      {"Song ", 35},    {"Songs", 35}, {"songs", 67}, {"title", 68}, {"`", 48},      {"\\", 44},
+      {"", -1},         {"1abc", -1},  {" Song", -1}, {"@", -1},     {"{", -1},     {"\xFF", -1},
+      {std::string("T\0x", 3), 36},    {std::string("\0T", 2), -1}};
+  for (const auto& [name, slot] : cases) EXPECT_EQ(lyricrtf::resolve_name(name), slot) << name;
+}
+
+TEST(Console, ShowsTitlesAsUtf8OnPosix) {
+  EXPECT_EQ(lyricrtf::console_text("Caf\xE9 \x92" "A\x80\xFE", true), "Caf\xC3\xA9 \xE2\x80\x99" "A\xC2\x80\xC3\xBE");
+  EXPECT_EQ(lyricrtf::console_text("Caf\xE9 \x92", false), "Caf\xE9 \x92");
+}
+
+// Expands `templates` over `report` (after its byte-order mark) in memory.
+std::string expand(const std::string& templates, const std::string& report, std::string* err = nullptr) {
+  lyricrtf::init();
+  FILE* t = std::tmpfile();
+  std::fputs(templates.c_str(), t);
+  std::rewind(t);
+  lyricrtf::get_template(t);
+  std::fclose(t);
+  FILE* r = std::tmpfile();
+  std::fwrite(report.data(), 1, report.size(), r);
+  std::rewind(r);
+  FILE* out = std::tmpfile();
+  lyricrtf::Report in(r);
+  testing::internal::CaptureStderr();
+  lyricrtf::put_schedule(out, in);
+  std::string captured = testing::internal::GetCapturedStderr();
+  if (err) *err = captured;
+  std::string result(static_cast<size_t>(std::ftell(out)), '\0');
+  std::rewind(out);
+  EXPECT_EQ(std::fread(result.data(), 1, result.size(), out), result.size());
+  std::fclose(out);
+  std::fclose(r);
+  return result;
+}
+
+std::string record(const std::string& title, const std::string& lyrics) {
+  return "Schedule Detail\nfor Big.sch\n" + title + "\n" + lyrics + "      \nA\nc\nN\n";
+}
+
+TEST(Runs, StartFromACleanState) {
+  EXPECT_EQ(expand("%Schedule\n%C%:\n%\\\n%Line\nsep\n%\\\n%T\nt\n%\\\n%Song\n%T\n%\\\n", record("%T", "x\ny\n")), "");
+  EXPECT_EQ(expand("%Schedule\n[%<|%T|%s]%:\n%\\\n%Stanza\n%z\n%\\\n", ""), "[\\line\n||]");
+}
+
+TEST(Pathological, ExtremeShapesConvertWhole) {
+  const std::string big(20 * 1000 * 1000, 'x');
+  EXPECT_EQ(expand("%Schedule\n%C\n%\\\n%Song\n%s\n%\\\n%Verse\n[%z]\n%\\\n", record("L", "Verse 1\n" + big + "\n")),
+            "[" + big + "]");
+  std::string lyrics, numbers, records, titles;
+  for (int i = 0; i < 100000; ++i) {
+    lyrics += "Verse " + std::to_string(i) + "\nline\n";
+    numbers += std::to_string(i) + ";";
+    records += record("T" + std::to_string(i), "x\nl\n");
+    titles += "T" + std::to_string(i) + ".";
+  }
+  EXPECT_EQ(expand("%Schedule\n%C\n%\\\n%Song\n%s\n%\\\n%Verse\n%n;\n%\\\n", record("M", lyrics)), numbers);
+  EXPECT_EQ(expand("%Schedule\n%C\n%\\\n%Song\n%T.\n%\\\n", records), titles);
+  EXPECT_EQ(expand("%Schedule\n" + std::string(1000000, '%') + "\n%\\\n", ""), std::string(500000, '%'));
+}
+
+TEST(Pathological, CharactersAcrossBlocksStayWhole) {
+  // Each character, carriage return and zero in turn straddles the end of
+  // the reader's 64 KiB blocks.
+  const std::string tail = "\xE2\x80\x99\xC3\xA9\r\r\xC3\xA9\r\nx\xE2\x80\xA9y\nz\n";
+  for (size_t pad = 65520; pad <= 65540; ++pad) {
+    const std::string line(pad, 'a');
+    EXPECT_EQ(expand("%Schedule\n%C\n%\\\n%Song\n%s\n%\\\n%Stanza\n%z\n%\\\n%Line\n/\n%\\\n",
+                     record("T", "first\n" + line + tail)),
+              line + "\x92\xE9\r\xE9/x/z")
+        << pad;
+  }
+}
+
+TEST(Pathological, AReportCutOffAfterEveryByteKeepsTheRecordsBefore) {
+  const std::string first = record("One", "Verse 1\na\n");
+  const std::string second = "  Schedule Detail\nfor B.sch\nTw\xC3\xB6\nChorus 2\nb \xE2\x80\x99" "c\n\nTag (x2)\nd\n      \nMe  \n      (c)\n9\n";
+  for (size_t cut = 0; cut <= second.size(); ++cut) {
+    std::string err;
+    std::string output = expand("%Schedule\n%C\n%\\\n%Song\n<%T|%A|%c|%N>%s\n%\\\n%Stanza\n[%t%n:%z]\n%\\\n",
+                                first + second.substr(0, cut), &err);
+    ASSERT_EQ(output.substr(0, 21), "<One|A|c|N>[Verse1:a]") << cut;
+    ASSERT_EQ(err.substr(0, 4), "One\n") << cut;
+  }
+}
+
+}  // namespace
