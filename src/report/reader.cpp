@@ -96,7 +96,6 @@ size_t decode(Report& in, size_t n, size_t& used) {
       // The byte after a carriage return begins the character, whatever it
       // is; a second carriage return is a character of its own.
       if (r + 1 == n) {
-        if (in.at_eof) r = n;  // the end of file follows: nothing more
         break;
       }
       b = p[++r];
@@ -152,7 +151,7 @@ void make_room(Report& in) {
   // A record larger than the window: it grows, as far as the record needs.
   size_t capacity = std::max({2 * in.capacity, in.end + room, 4 * block_size});
   std::unique_ptr<char[]> window(new char[capacity]);
-  std::memcpy(window.get(), in.window.get(), in.end);
+  if (in.end > 0) std::memcpy(window.get(), in.window.get(), in.end);
   in.window = std::move(window);
   in.capacity = capacity;
 }
