@@ -96,6 +96,7 @@ size_t decode(Report& in, size_t n, size_t& used) {
       // The byte after a carriage return begins the character, whatever it
       // is; a second carriage return is a character of its own.
       if (r + 1 == n) {
+        if (in.at_eof) r = n;  // the end of file follows: nothing more
         break;
       }
       b = p[++r];
@@ -126,6 +127,13 @@ size_t decode(Report& in, size_t n, size_t& used) {
       continue;
     }
     out[w++] = static_cast<char>(value);
+  }
+  if (in.at_eof && r == n && in.in_cut) {
+    // The file ends in a line that a zero cut: the line is there all the
+    // same, so it gets the line end it lacks.
+    in.in_cut = false;
+    in.feeds.push_back(in.end + w);
+    out[w++] = '\n';
   }
   used = r;
   return w;
@@ -172,7 +180,9 @@ bool refill(Report& in) {
     in.end += decoded;
     in.raw_size = n - used;
     std::memmove(in.raw.get(), in.raw.get() + used, in.raw_size);
-    if (decoded > 0) return true;  // a block may hold only dropped characters
+    // A block may hold only dropped characters; at the end of the file
+    // everything is decoded, so this cannot go round for ever.
+    if (decoded > 0 || in.at_eof) return decoded > 0;
   }
 }
 
