@@ -20,8 +20,6 @@ struct Lyrics {
 extern Lyrics songbuf;
 extern size_t sbp;  // the next line of songbuf not yet cut into a stanza
 
-inline std::string_view lyrics_line(size_t i) { return text(*songbuf.report, songbuf.lines[i]); }
-
 // Forgets the lyrics of any earlier record.
 void clear_song();
 

@@ -21,9 +21,15 @@ constexpr bool same_name(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Whether `text` begins with `name`, ignoring the case of ASCII letters.
-constexpr bool starts_with_name(std::string_view text, std::string_view name) {
-  return text.size() >= name.size() && same_name(text.substr(0, name.size()), name);
+// Copies n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), as two words that
+// overlap in the middle.
+template <typename Word>
+inline void copy_two_words(char* to, const char* from, size_t n) {
+  Word head, tail;
+  std::memcpy(&head, from, sizeof head);
+  std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+  std::memcpy(to, &head, sizeof head);
+  std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
 }
 
 // Copies the run `from` to `to`, which must not overlap it. Lines of lyrics
@@ -37,23 +43,14 @@ inline void copy_bytes(char* to, std::string_view from) {
   if (n > 32) {
     std::memcpy(to, p, n);
   } else if (n >= 16) {
-    char head[16], tail[16];
-    std::memcpy(head, p, 16);
-    std::memcpy(tail, p + n - 16, 16);
-    std::memcpy(to, head, 16);
-    std::memcpy(to + n - 16, tail, 16);
+    struct Sixteen {
+      char bytes[16];
+    };
+    copy_two_words<Sixteen>(to, p, n);
   } else if (n >= 8) {
-    uint64_t head, tail;
-    std::memcpy(&head, p, 8);
-    std::memcpy(&tail, p + n - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + n - 8, &tail, 8);
+    copy_two_words<uint64_t>(to, p, n);
   } else if (n >= 4) {
-    uint32_t head, tail;
-    std::memcpy(&head, p, 4);
-    std::memcpy(&tail, p + n - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + n - 4, &tail, 4);
+    copy_two_words<uint32_t>(to, p, n);
   } else if (n > 0) {
     to[0] = p[0];
     to[n / 2] = p[n / 2];
