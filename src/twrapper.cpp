@@ -6,6 +6,13 @@
 #include "driver/command_line.h"
 #include "driver/driver.h"
 
+#ifdef _WIN32
+// The MinGW-w64 start-up code expands wildcard arguments (*.txt) into the
+// names of the matching files, as the Windows shell leaves that to the
+// program; a pattern that matches nothing is passed on unchanged.
+int _dowildcard = -1;
+#endif
+
 int main(int argc, char** argv) {
   if (argc >= 2) return lyricrtf::_main(argc, argv);
   return lyricrtf::interactive(argc == 1 ? argv[0] : "", stdin, stdout);

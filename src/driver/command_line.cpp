@@ -1,7 +1,5 @@
 #include "driver/command_line.h"
 
-#include "driver/driver.h"
-
 namespace lyricrtf {
 
 namespace {
@@ -46,7 +44,7 @@ std::vector<std::string> split_command_line(
   }
 }
 
-int interactive(const char* program, FILE* in, FILE* out) {
+int interactive(const char* program, FILE* in, FILE* out, const Platform& platform) {
   std::fputs("Enter command : ", out);
   std::fflush(out);
   std::string line;
@@ -66,7 +64,7 @@ int interactive(const char* program, FILE* in, FILE* out) {
 
   std::fputs("\nProgram Starting\n\n", out);
   std::fflush(out);
-  int code = _main(static_cast<int>(args.size()) - 1, args.data());
+  int code = _main(static_cast<int>(args.size()) - 1, args.data(), platform);
   std::fputs("\nProgram Complete\n(hit return to exit)...", out);
   std::fflush(out);
   std::getc(in);  // wait for Return; an ended input ends the wait at once

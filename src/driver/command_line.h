@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/driver.h"
+
 namespace lyricrtf {
 
 // Reads one line of any length; only a real line end is removed. Returns
@@ -27,6 +29,6 @@ std::vector<std::string> split_command_line(
 // Asks for a command line on `out`, reads it from `in`, runs the
 // conversion between two banners and waits for Return. `program` becomes
 // argument 0. Returns the conversion's exit code.
-int interactive(const char* program, FILE* in, FILE* out);
+int interactive(const char* program, FILE* in, FILE* out, const Platform& platform = native);
 
 }  // namespace lyricrtf
