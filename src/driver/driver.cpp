@@ -9,8 +9,10 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -71,11 +73,18 @@ bool is_option(const char* arg, const Platform& platform) {
 
 void fatal(const char* message) { std::fputs(message, stderr); }
 
+// The system's own words for the last error, after the fatal line. Written
+// through the stream, not with perror: the Windows runtime's perror writes
+// straight to the handle, past what the stream still buffers.
+void system_error() { std::fprintf(stderr, "Fatal: %s\n", std::strerror(errno)); }
+
 // A fatal failure about a file: the message with the file's name, then the
 // system's own words for the error.
 void fatal_file(const char* format, const std::string& name) {
+  const int error = errno;
   std::fprintf(stderr, format, name.c_str());
-  std::perror("Fatal");
+  errno = error;
+  system_error();
 }
 
 int run(int argc, char** argv, const Platform& platform) {
@@ -142,7 +151,7 @@ int run(int argc, char** argv, const Platform& platform) {
   Report report(report_file.get());
   if (ugetc(report) != byte_order_mark) {
     fatal("Fatal: Unicode identifier missing\n");
-    std::perror("Fatal");
+    system_error();
     return exit_fatal;
   }
 
