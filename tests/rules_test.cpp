@@ -13,6 +13,7 @@
 #include "report/songs.h"
 #include "template/expander.h"
 #include "template/store.h"
+#include "text/console.h"
 
 namespace {
 
@@ -99,10 +100,24 @@ TEST(DefinitionNames, ResolveToTheirSlots) {
   for (const auto& [name, slot] : cases) EXPECT_EQ(lyricrtf::resolve_name(name), slot) << name;
 }
 
-TEST(Console, ShowsTitlesAsUtf8OnPosix) {
+TEST(Console, ShowsTitlesAsCharacters) {
   EXPECT_EQ(lyricrtf::console_text("Caf\xE9 \x92" "A\x80\xFE", true), "Caf\xC3\xA9 \xE2\x80\x99" "A\xC2\x80\xC3\xBE");
   EXPECT_EQ(lyricrtf::console_text("Caf\xE9 \x92", false), "Caf\xE9 \x92");
+  EXPECT_EQ(lyricrtf::wide_text("Caf\xE9 \x92" "A\x80\xFE"), L"Caf\u00e9 \u2019A\u0080\u00fe");
 }
+
+#ifdef _WIN32
+TEST(Windows, TypedLinesAndTheProgramsOwnPath) {
+  // A line typed at a console reaches fopen in the ANSI code page.
+  EXPECT_EQ(lyricrtf::code_page_text(L"Caf\u00e9 \u2019\u00c5.txt", 1252), "Caf\xE9 \x92\xC5.txt");
+  EXPECT_EQ(lyricrtf::code_page_text(L"\u0416", 1252), "?");
+  // A program started by a bare name lies where the system says.
+  const std::string own = lyricrtf::locate_program("lyricrtf", nullptr);
+  EXPECT_EQ(own.substr(own.size() - 19), "\\lyricrtf_tests.exe") << own;
+  EXPECT_EQ(lyricrtf::locate_program("bin\\lyricrtf", nullptr), "bin\\lyricrtf");
+  EXPECT_EQ(lyricrtf::native.separator, '\\');
+}
+#endif
 
 // Expands `templates` over `report` (after its byte-order mark) in memory.
 std::string expand(const std::string& templates, const std::string& report, std::string* err = nullptr) {

@@ -1,5 +1,7 @@
 #include "driver/command_line.h"
 
+#include "text/console.h"
+
 namespace lyricrtf {
 
 namespace {
@@ -9,6 +11,8 @@ bool is_blank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 bool read_line(FILE* in, std::string& line) {
+  bool ended;
+  if (read_console_line(in, line, ended)) return !ended;
   line.clear();
   int c = std::getc(in);
   if (c == EOF) return false;

@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <io.h>
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #define isatty _isatty
 #define fileno _fileno
 #else
@@ -18,6 +20,7 @@
 #include <string_view>
 
 #include "report/reader.h"
+#include "text/console.h"
 #include "template/expander.h"
 #include "template/store.h"
 
@@ -113,7 +116,7 @@ int run(int argc, char** argv, const Platform& platform) {
   }
   if (config.empty()) {
     std::string program = argv[0] ? argv[0] : "";
-    if (platform.search_path) program = locate_program(program, std::getenv("PATH"));
+    if (platform.locate_bare) program = locate_program(program, std::getenv("PATH"));
     if (program.size() > max_program_path) {
       fatal("Fatal: Program path too long, move it closer to the root of the disk\n");
       return exit_fatal;
@@ -234,7 +237,14 @@ std::string makepath(const std::string& dir, const std::string& name, const std:
 std::string locate_program(const std::string& program, const char* search_path) {
 #ifdef _WIN32
   (void)search_path;
-  return program;
+  if (program.find_first_of("\\/:") != std::string::npos) return program;
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD size;
+  while ((size = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) == path.size())
+    path.resize(path.size() * 2);
+  if (size == 0) return program;
+  path.resize(size);
+  return code_page_text(path, CP_ACP);
 #else
   if (program.empty() || program.find('/') != std::string::npos || !search_path) return program;
   std::string_view rest = search_path;

@@ -10,11 +10,11 @@ namespace lyricrtf {
 struct Platform {
   char separator;      // the one directory separator of a path
   bool slash_options;  // '/' introduces an option as '-' does
-  bool search_path;    // a bare program name was found through PATH
+  bool locate_bare;    // a bare program name is looked up (locate_program)
 };
 
 constexpr Platform posix = {'/', false, true};
-constexpr Platform windows = {'\\', true, false};
+constexpr Platform windows = {'\\', true, true};
 #ifdef _WIN32
 constexpr Platform native = windows;
 #else
@@ -51,10 +51,11 @@ void splitpath(const std::string& path, std::string& dir, std::string& name, std
 std::string makepath(const std::string& dir, const std::string& name, const std::string& ext,
                      char separator = native.separator);
 
-// The path of a program started by a bare name, found in the directories
-// of `search_path` (a PATH value) the way a POSIX shell finds it: the first
-// executable file of that name. Returns `program` itself when it names a
-// directory, or when no such file is found.
+// The path of a program started by a bare name. On POSIX it is found in the
+// directories of `search_path` (a PATH value) the way a shell finds it: the
+// first executable file of that name; `program` itself when it names a
+// directory or no such file is found. On Windows the system tells where
+// the running program lies, in the ANSI code page.
 std::string locate_program(const std::string& program, const char* search_path);
 
 // One conversion run; returns the exit code.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "template/store.h"
+#include "text/console.h"
 
 namespace lyricrtf {
 
@@ -52,7 +53,7 @@ void write_title(std::string_view title) {
   shown.clear();
   append_console_text(shown, title, utf8_console);
   shown.push_back('\n');
-  std::fwrite(shown.data(), 1, shown.size(), stderr);
+  if (!write_console(shown)) std::fwrite(shown.data(), 1, shown.size(), stderr);
 }
 
 std::vector<Span> lines;  // the lyrics of the record being read

@@ -1,0 +1,71 @@
+#include "text/console.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
+namespace lyricrtf {
+
+std::wstring wide_text(std::string_view codes) {
+  std::wstring wide;
+  wide.reserve(codes.size());
+  for (char ch : codes) {
+    auto c = static_cast<unsigned char>(ch);
+    wide.push_back(c == 146 ? L'\u2019' : static_cast<wchar_t>(c));
+  }
+  return wide;
+}
+
+#ifdef _WIN32
+
+namespace {
+
+// The console behind a stream, or nullptr when it is a file or a pipe.
+HANDLE console_of(FILE* stream) {
+  auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode;
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+
+}  // namespace
+
+bool write_console(std::string_view codes) {
+  HANDLE console = console_of(stderr);
+  if (!console) return false;
+  std::fflush(stderr);
+  const std::wstring wide = wide_text(codes);
+  DWORD written;
+  WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+  return true;
+}
+
+std::string code_page_text(std::wstring_view text, unsigned code_page) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int bytes = WideCharToMultiByte(code_page, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string converted(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(code_page, 0, text.data(), size, converted.data(), bytes, nullptr, nullptr);
+  return converted;
+}
+
+bool read_console_line(FILE* in, std::string& line, bool& ended) {
+  HANDLE console = console_of(in);
+  if (!console) return false;
+  std::wstring typed;
+  wchar_t chunk[256];
+  DWORD count = 0;
+  while (typed.find(L'\n') == std::wstring::npos &&
+         ReadConsoleW(console, chunk, 256, &count, nullptr) && count > 0)
+    typed.append(chunk, count);
+  ended = typed.empty();
+  typed = typed.substr(0, typed.find(L'\n'));
+  if (!typed.empty() && typed.back() == L'\r') typed.pop_back();
+  line = code_page_text(typed, CP_ACP);
+  return true;
+}
+
+#endif
+
+}  // namespace lyricrtf
