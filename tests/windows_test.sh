@@ -41,7 +41,7 @@ printf '/o out\\i.rtf sched\\s*.txt\r\n\r\n' | { args=(); run "${wine[@]}"; }
 grep -q 'Input file sched\\s\*.txt failed to open' stderr || fail "typed pattern: $(cat stderr)"
 printf 'sched\\sunday.txt\r\n\r\n' | { args=(); run "${wine[@]}"; }
 cmp sched/sunday.rtf out/a.rtf || fail "the interactive start converts differently"
-grep -q 'Program Complete' stdout || fail "no closing banner: $(cat stdout)"
+grep -q $'^Program Complete\r$' stdout || fail "no closing banner line: $(cat stdout)"
 
 # Bad names: the fatal line first, nothing written elsewhere.
 expect_error() {
