@@ -52,7 +52,7 @@ pdf_text() {
 while read -r name columns min max; do
   "$program" -c "$gallery/$name.dat" -o "$name.rtf" "$sample" 2>/dev/null
   ! grep -nE '\\[a-z]+([^a-z0-9 {}-]|$)' "$name.rtf" || fail "$name: an undelimited control word"
-  soffice --headless --convert-to pdf "$name.rtf" >/dev/null 2>&1
+  soffice -env:UserInstallation="file://$work/profile" --headless --convert-to pdf "$name.rtf" >/dev/null 2>&1
   pdf_text "$name.pdf" "$columns" >"$name.text"
   shows_in_order "$name.text"
   pages=$(pdfinfo "$name.pdf" | awk '/^Pages:/ { print $2 }')

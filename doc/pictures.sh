@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Renders the first page of the sample schedule converted with each
+# template of the gallery into doc/pictures/NAME.png, for the README: the
+# RTF documents through LibreOffice and pdftoppm, the web page through
+# headless Chromium when it is installed. Rerun it whenever a template
+# changes, and keep each picture under 60 KB.
+# Usage: doc/pictures.sh [PROGRAM]   (default: build/release/lyricrtf)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+program=$(realpath "${1:-build/release/lyricrtf}")
+source=$PWD
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p doc/pictures
+
+for name in booklet large-print slides; do
+  "$program" -c "data/templates/$name.dat" -o "$work/$name.rtf" examples/sunday.txt 2>/dev/null
+  (cd "$work" && soffice -env:UserInstallation="file://$work/profile" --headless \
+    --convert-to pdf "$name.rtf" >/dev/null 2>&1)
+  pdftoppm -png -r 40 -f 1 -l 1 -singlefile "$work/$name.pdf" "doc/pictures/$name"
+done
+
+browser=$(command -v chromium || command -v chromium-browser || true)
+if [ -n "$browser" ]; then
+  "$program" -c data/templates/web.dat -o "$work/web.html" examples/sunday.txt 2>/dev/null
+  "$browser" --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=480,640 \
+    --screenshot="$source/doc/pictures/web.png" "file://$work/web.html" >/dev/null 2>&1
+else
+  echo "no Chromium: doc/pictures/web.png left as it is"
+fi
+ls -l doc/pictures
