@@ -20,9 +20,9 @@
 #include <string_view>
 
 #include "report/reader.h"
-#include "text/console.h"
 #include "template/expander.h"
 #include "template/store.h"
+#include "text/console.h"
 
 namespace lyricrtf {
 
@@ -240,7 +240,8 @@ std::string locate_program(const std::string& program, const char* search_path) 
   if (program.find_first_of("\\/:") != std::string::npos) return program;
   std::wstring path(MAX_PATH, L'\0');
   DWORD size;
-  while ((size = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) == path.size())
+  while ((size = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
+         path.size())
     path.resize(path.size() * 2);
   if (size == 0) return program;
   path.resize(size);

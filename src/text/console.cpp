@@ -44,7 +44,8 @@ bool write_console(std::string_view codes) {
 std::string code_page_text(std::wstring_view text, unsigned code_page) {
   if (text.empty()) return {};
   const int size = static_cast<int>(text.size());
-  const int bytes = WideCharToMultiByte(code_page, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  const int bytes =
+      WideCharToMultiByte(code_page, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
   std::string converted(static_cast<size_t>(bytes), '\0');
   WideCharToMultiByte(code_page, 0, text.data(), size, converted.data(), bytes, nullptr, nullptr);
   return converted;
