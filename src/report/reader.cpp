@@ -40,8 +40,7 @@ int map_code_point(int value) {
 // 16 bytes at a time, and finding the line feeds in the same look, makes
 // reading a report about twice as fast as a byte at a time and a search
 // for each line's end. The line feeds go to `feeds`, at `out_at` on.
-size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at,
-                      std::vector<size_t>& feeds) {
+size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at, size_t*& feeds) {
   size_t i = 0;
 #if defined(__SSE2__)
   const __m128i lead = _mm_set1_epi8(static_cast<char>(0xC0));
@@ -62,14 +61,22 @@ size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at
     const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(special(x)));
     unsigned lines = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, line_feed)));
     if (stops) lines &= (stops & -stops) - 1;  // only those before the first stop
-    for (; lines; lines &= lines - 1)
-      feeds.push_back(out_at + i + static_cast<size_t>(__builtin_ctz(lines)));
+    // Sixteen bytes of lyrics hold no line feed, one or two. Both entries
+    // are written whatever their number, which is then counted: a loop
+    // over the line feeds mispredicted its end on almost every line.
+    const size_t at = out_at + i;
+    const unsigned second = lines & (lines - 1);
+    feeds[0] = at + static_cast<size_t>(__builtin_ctz(lines | 0x10000));
+    feeds[1] = at + static_cast<size_t>(__builtin_ctz(second | 0x10000));
+    feeds += (lines != 0) + (second != 0);
+    for (unsigned more = second & (second - 1); more; more &= more - 1)
+      *feeds++ = at + static_cast<size_t>(__builtin_ctz(more));
     if (stops) return i + static_cast<size_t>(__builtin_ctz(stops));
   }
 #endif
   for (; i < n && is_plain(p[i]); ++i) {
     out[i] = static_cast<char>(p[i]);
-    if (p[i] == '\n') feeds.push_back(out_at + i);
+    if (p[i] == '\n') *feeds++ = out_at + i;
   }
   return i;
 }
@@ -81,10 +88,11 @@ size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at
 size_t decode(Report& in, size_t n, size_t& used) {
   const unsigned char* p = in.raw.get();
   char* out = in.window.get() + in.end;
+  size_t* feeds = in.feeds.get() + in.feed_count;
   size_t r = 0, w = 0;
   for (;;) {
     if (!in.in_cut) {
-      const size_t run = copy_plain_run(p + r, n - r, out + w, in.end + w, in.feeds);
+      const size_t run = copy_plain_run(p + r, n - r, out + w, in.end + w, feeds);
       r += run;
       w += run;
     }
@@ -121,7 +129,7 @@ size_t decode(Report& in, size_t n, size_t& used) {
     if (value == '\f') value = '\n';
     if (value == '\n') {
       in.in_cut = false;
-      in.feeds.push_back(in.end + w);
+      *feeds++ = in.end + w;
     } else if (in.in_cut || value == 0) {
       in.in_cut = true;
       continue;
@@ -132,9 +140,10 @@ size_t decode(Report& in, size_t n, size_t& used) {
     // The file ends in a line that a zero cut: the line is there all the
     // same, so it gets the line end it lacks.
     in.in_cut = false;
-    in.feeds.push_back(in.end + w);
+    *feeds++ = in.end + w;
     out[w++] = '\n';
   }
+  in.feed_count = static_cast<size_t>(feeds - in.feeds.get());
   used = r;
   return w;
 }
@@ -148,9 +157,9 @@ void make_room(Report& in) {
   settle_views();
   if (in.keep > 0) {
     std::memmove(in.window.get(), in.window.get() + in.keep, in.end - in.keep);
-    in.feeds.erase(in.feeds.begin(), in.feeds.begin() + static_cast<std::ptrdiff_t>(in.next_feed));
+    in.feed_count -= in.next_feed;
+    for (size_t i = 0; i < in.feed_count; ++i) in.feeds[i] = in.feeds[in.next_feed + i] - in.keep;
     in.next_feed = 0;
-    for (size_t& feed : in.feeds) feed -= in.keep;
     in.pos -= in.keep;
     in.end -= in.keep;
     in.keep = 0;
@@ -158,10 +167,22 @@ void make_room(Report& in) {
   if (in.capacity - in.end >= room) return;
   // A record larger than the window: it grows, as far as the record needs.
   size_t capacity = std::max({2 * in.capacity, in.end + room, 4 * block_size});
-  std::unique_ptr<char[]> window(new char[capacity]);
+  std::unique_ptr<char[]> window(new char[capacity]());
   if (in.end > 0) std::memcpy(window.get(), in.window.get(), in.end);
   in.window = std::move(window);
   in.capacity = capacity;
+}
+
+// Makes room for the line feeds of a block: one per byte at most, one the
+// end of the file may add, and the decoder's two stores past the last.
+void make_feed_room(Report& in) {
+  const size_t needed = in.feed_count + block_size + 4;
+  if (needed <= in.feed_capacity) return;
+  const size_t capacity = std::max(2 * in.feed_capacity, needed);
+  std::unique_ptr<size_t[]> feeds(new size_t[capacity]);
+  std::copy(in.feeds.get(), in.feeds.get() + in.feed_count, feeds.get());
+  in.feeds = std::move(feeds);
+  in.feed_capacity = capacity;
 }
 
 // Decodes the next block after the window's end; false when the report has
@@ -170,6 +191,7 @@ bool refill(Report& in) {
   for (;;) {
     if (in.at_eof && in.raw_size == 0) return false;
     make_room(in);
+    make_feed_room(in);
     size_t n = in.raw_size;
     if (!in.at_eof) {
       n += std::fread(in.raw.get() + n, 1, block_size - n, in.file);
@@ -207,7 +229,7 @@ bool get_any_line(Report& in, Span& line) {
   }
   // Offsets from `keep` stay as they are when refilling moves the window.
   const size_t start = in.pos - in.keep;
-  while (in.next_feed == in.feeds.size()) {
+  while (in.next_feed == in.feed_count) {
     in.pos = in.end;
     if (!refill(in)) {
       line = {start, in.end - in.keep - start};  // the last line, cut off by the end of the file

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <memory>
 #include <string_view>
-#include <vector>
 
 namespace lyricrtf {
 
@@ -43,8 +42,12 @@ struct Report {
   size_t pos = 0;   // the next character not read
   size_t end = 0;   // the end of the decoded characters
   // Where the decoder put each line feed, in order; feeds[next_feed] is the
-  // first one at or after `pos`. The line reader needs no search of its own.
-  std::vector<size_t> feeds;
+  // first one at or after `pos`, and feed_count ends them. The line reader
+  // needs no search of its own. Before each block there is room for a line
+  // feed per byte of it and a few more.
+  std::unique_ptr<size_t[]> feeds;
+  size_t feed_capacity = 0;
+  size_t feed_count = 0;
   size_t next_feed = 0;
 };
 
@@ -62,7 +65,7 @@ bool get_line(Report& in, Span& line);
 bool get_any_line(Report& in, Span& line);
 
 inline bool get_line(Report& in, Span& line) {
-  if (in.next_feed == in.feeds.size()) return get_any_line(in, line);
+  if (in.next_feed == in.feed_count) return get_any_line(in, line);
   // The common case: the line's end is decoded already.
   const size_t stop = in.feeds[in.next_feed++];
   size_t start = in.pos;

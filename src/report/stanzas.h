@@ -10,12 +10,6 @@ namespace lyricrtf {
 // when it has no tag line: the number the tag word in slot t names.
 extern int stanza_tag;
 
-// The tag's number (1 to 7, the order of `tags`) when `line` is a tag line,
-// else 0. A tag line begins with a tag name (ASCII case ignored) followed by
-// the line's end, or by a space and a digit or '('. The last line of the
-// lyrics (`last`) is a tag line only in the forms with a space.
-int is_tag(std::string_view line, bool last);
-
 // Cuts the next stanza off the current lyrics: its tag word goes to slot t,
 // the rest of its tag line to slot n, its lines joined by the Line separator
 // to slot z, and the cursor sbp moves past it. Lyrics that do not begin with
