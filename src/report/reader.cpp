@@ -151,8 +151,9 @@ size_t decode(Report& in, size_t n, size_t& used) {
 // Makes room for a decoded block after the window's end. What lies before
 // `keep` goes; moving the rest first gives the borrowing slots copies.
 void make_room(Report& in) {
-  // Room for a block, and for the decoder's last 16-byte store past it.
-  constexpr size_t room = block_size + 16;
+  // Room for a block and the line feed the end of the file may add, with
+  // room_past_end after them.
+  constexpr size_t room = block_size + 1 + room_past_end;
   if (in.capacity - in.end >= room) return;
   settle_views();
   if (in.keep > 0) {

@@ -81,8 +81,8 @@ std::string joined;  // slot z's text at its start: the stanza joined last
 }  // namespace
 
 // A line's first eight bytes as one word, the first byte lowest, with zeros
-// past the line's end. A line lies in the report's window, which always
-// has room for a block after its end, so the load stays inside it.
+// past the line's end. A line lies in the report's window, which holds
+// room_past_end bytes after its last character: the load stays inside it.
 inline uint64_t first_word(std::string_view line) {
   static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte must be the lowest");
   uint64_t word;
@@ -134,14 +134,14 @@ bool get_stanza() {
   for (; last < count && !tag_of(line(last), last + 1 == count); ++last) size += lines[last].size;
   const std::string_view separator = slot_text(separator_slot);
   if (last > first) size += (last - first - 1) * separator.size();
-  if (joined.size() < size) joined.resize(size);
+  if (joined.size() < size + 64) joined.resize(size + 64);  // room for copy_with_room
   char* to = joined.data();
   for (size_t i = first; i < last; ++i) {
     if (i > first) {
       copy_bytes(to, separator);
       to += separator.size();
     }
-    copy_bytes(to, line(i));
+    copy_with_room(to, base + lines[i].at, lines[i].size);  // a line has room in the window
     to += lines[i].size;
   }
   sbp = last;

@@ -58,4 +58,16 @@ inline void copy_bytes(char* to, std::string_view from) {
   }
 }
 
+// Copies n bytes from `from` to `to` where both have room for 64 bytes past
+// their start: 64 bytes go whatever n is, and only a longer run takes a
+// second copy. Lyrics lines are of every length from 10 to 60 bytes, and
+// copy_bytes's tests of the length mispredicted on one line in three.
+inline void copy_with_room(char* to, const char* from, size_t n) {
+  struct Block {
+    char bytes[64];
+  };
+  std::memcpy(to, from, sizeof(Block));
+  if (n > sizeof(Block)) std::memcpy(to + sizeof(Block), from + sizeof(Block), n - sizeof(Block));
+}
+
 }  // namespace lyricrtf
