@@ -116,18 +116,25 @@ bool get_song(Report& in) {
   const bool copyright_blank = copyright.size > 0 && text(in, copyright)[0] == ' ';
   get_line(in, number);
 
+  // One search of the whole record tells every slot it fills whether it
+  // holds a '%': the expander then looks for directives in none of them.
+  const bool plain = text(in, {0, number.at + number.size}).find('%') == std::string_view::npos;
   if (strange_heading) warn("Warning: this doesn't look like Schedule output.\n");
   if (damaged) warn("Warning: this output looks damaged.\n");
-  store_view(schedule_name_slot, text(in, name));
-  store_view(title_slot, text(in, title));
+  store_view(schedule_name_slot, text(in, name), plain);
+  store_view(title_slot, text(in, title), plain);
   write_title(text(in, title));
   if (cut_off) warn("Warning: the report ends inside a song record.\n");
-  store_view(author_slot, text(in, author));
-  store_view(copyright_slot, text(in, copyright));
-  store_view(label_slot, copyright_blank ? std::string_view() : slot_text(label_text_slot));
-  store_view(number_slot, text(in, number));
+  store_view(author_slot, text(in, author), plain);
+  store_view(copyright_slot, text(in, copyright), plain);
+  if (copyright_blank)
+    store_view(label_slot, {}, true);
+  else
+    store_view(label_slot, slot_text(label_text_slot), escape[label_text_slot].plain);
+  store_view(number_slot, text(in, number), plain);
 
   songbuf.report = &in;
+  songbuf.plain = plain;
   songbuf.lines.swap(lines);
   sbp = 0;
   return title.size > 0;

@@ -16,6 +16,7 @@ namespace lyricrtf {
 struct Lyrics {
   const Report* report = nullptr;
   std::vector<Span> lines;
+  bool plain = false;  // the record holds no percent sign
 };
 extern Lyrics songbuf;
 extern size_t sbp;  // the next line of songbuf not yet cut into a stanza

@@ -145,9 +145,10 @@ bool get_stanza() {
     to += lines[i].size;
   }
   sbp = last;
-  store_view(tag_slot, tag);
-  store_view(suffix_slot, suffix);
-  store_view(stanza_text_slot, std::string_view(joined.data(), size));
+  store_view(tag_slot, tag, songbuf.plain);
+  store_view(suffix_slot, suffix, songbuf.plain);
+  store_view(stanza_text_slot, std::string_view(joined.data(), size),
+             songbuf.plain && escape[separator_slot].plain);
   return true;
 }
 

@@ -84,7 +84,7 @@ const Cut& cut_of(int slot) {
   cut.valid = true;
   cut.version = escape[slot].version;
   const std::string_view text = slot_text(slot);
-  cut.plain = text.find('%') == std::string_view::npos;
+  cut.plain = escape[slot].plain || text.find('%') == std::string_view::npos;
   if (cut.plain) return cut;
   cut.pieces.clear();
   for (size_t i = 0;;) {

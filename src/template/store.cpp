@@ -11,6 +11,7 @@ void init() {
     std::string().swap(slot.own);  // a huge text of an earlier run goes
     slot.text = slot.own;
     slot.borrowed = false;
+    slot.plain = false;
     slot.version = 0;
   }
   store_escape(separator_slot, default_separator);
@@ -21,6 +22,7 @@ void store_escape(int slot, std::string_view text) {
   s.own.assign(text.substr(0, text.find('\0')));
   s.text = s.own;
   s.borrowed = false;
+  s.plain = s.own.find('%') == std::string::npos;
   ++s.version;
 }
 

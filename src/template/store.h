@@ -46,6 +46,7 @@ struct Slot {
   std::string own;        // the slot's copy of its text, when it owns one
   std::string_view text;  // the text: `own`, or a borrowed one
   bool borrowed = false;
+  bool plain = false;    // known to hold no '%', so no directive to look for
   unsigned version = 0;  // changes with every store, so that an expansion
                          // can tell the text it began with from a new one
 };
@@ -60,11 +61,13 @@ void init();
 // (slot texts are zero-terminated in the template language).
 void store_escape(int slot, std::string_view text);
 
-// Lets a slot borrow `text`, which holds no zero byte, without a copy.
-inline void store_view(int slot, std::string_view text) {
+// Lets a slot borrow `text`, which holds no zero byte, without a copy;
+// `plain` tells that it holds no '%' either.
+inline void store_view(int slot, std::string_view text, bool plain = false) {
   Slot& s = escape[slot];
   s.text = text.empty() ? std::string_view("", 0) : text;  // never a null pointer
   s.borrowed = true;
+  s.plain = plain;
   ++s.version;
 }
 
