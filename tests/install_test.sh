@@ -14,9 +14,7 @@ for file in bin/lyricrtf bin/lyricrtf7.dat share/man/man1/lyricrtf.1 share/lyric
   [ -f "$work/prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
 
-mkdir "$work/elsewhere"
-cp "$source/examples/sunday.txt" "$work/elsewhere/"
-cd "$work/elsewhere"
+mkdir "$work/elsewhere" && cd "$work/elsewhere" && cp "$source/examples/sunday.txt" .
 PATH="$work/prefix/bin:$PATH" lyricrtf sunday.txt 2>"$work/installed.err"
 "$build/lyricrtf" -o "$work/built.rtf" sunday.txt 2>"$work/built.err"
 cmp sunday.rtf "$work/built.rtf"
