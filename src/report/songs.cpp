@@ -58,6 +58,23 @@ void write_title(std::string_view title) {
 
 std::vector<Span> lines;  // the lyrics of the record being read
 
+// Reads the lyrics into `lines`, up to the end marker; returns whether the
+// file ended first. A line that begins at the end of the file is never a
+// lyrics line, so a cut-off record ends there.
+bool read_lyrics(Report& in, Span title, bool& passed_over) {
+  lines.clear();
+  Span line;
+  bool more = get_line(in, line);
+  if (text(in, line) == text(in, title)) passed_over = true;  // slides repeat their title
+  if (text(in, line) == end_of_lyrics) return false;
+  while (more) {
+    lines.push_back(line);
+    more = get_line(in, line);
+    if (more && text(in, line) == end_of_lyrics) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void clear_song() {
@@ -91,20 +108,7 @@ bool get_song(Report& in) {
   get_line(in, title);
   bool passed_over = ends_with(text(in, title), ".ppt") || ends_with(text(in, title), ".pptx");
 
-  // The lyrics run to the end marker. A line that begins at the end of the
-  // file is never a lyrics line, so a cut-off record ends there.
-  lines.clear();
-  bool more = get_line(in, line);
-  if (text(in, line) == text(in, title)) passed_over = true;  // slides repeat their title
-  bool cut_off = false;
-  if (text(in, line) != end_of_lyrics) {
-    while (more) {
-      lines.push_back(line);
-      more = get_line(in, line);
-      if (more && text(in, line) == end_of_lyrics) break;
-    }
-    cut_off = !more;
-  }
+  const bool cut_off = read_lyrics(in, title, passed_over);
   // A single empty line is no lyrics: its line feed is the lyrics' end.
   if (passed_over || (lines.size() == 1 && lines[0].size == 0)) lines.clear();
 
