@@ -30,7 +30,7 @@
 
 #include "driver/command_line.h"
 #include "driver/driver.h"
-#include "report/songs.h"
+#include "text/console.h"
 
 namespace fs = std::filesystem;
 

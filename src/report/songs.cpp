@@ -13,36 +13,12 @@ size_t sbp = 0;
 
 namespace {
 
-#ifdef _WIN32
-constexpr bool utf8_console = false;
-#else
-constexpr bool utf8_console = true;
-#endif
-
 constexpr std::string_view heading = "Schedule Detail";
 constexpr std::string_view name_prefix = "for ";
 constexpr std::string_view end_of_lyrics = " ";  // six spaces in the file
 
 bool ends_with(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
-void append_console_text(std::string& shown, std::string_view text, bool utf8) {
-  if (!utf8) {
-    shown.append(text);
-    return;
-  }
-  for (char ch : text) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      shown.push_back(ch);
-    } else if (c == 146) {
-      shown.append("\xE2\x80\x99");  // U+2019, the report's own quote
-    } else {
-      shown.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      shown.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
 }
 
 void warn(const char* message) { std::fputs(message, stderr); }
@@ -80,12 +56,6 @@ bool read_lyrics(Report& in, Span title, bool& passed_over) {
 void clear_song() {
   songbuf = {};
   sbp = 0;
-}
-
-std::string console_text(std::string_view text, bool utf8) {
-  std::string shown;
-  append_console_text(shown, text, utf8);
-  return shown;
 }
 
 bool get_song(Report& in) {

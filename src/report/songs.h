@@ -24,10 +24,6 @@ extern size_t sbp;  // the next line of songbuf not yet cut into a stanza
 // Forgets the lyrics of any earlier record.
 void clear_song();
 
-// A title as the error stream shows it: 8-bit codes unchanged, or as UTF-8
-// (code c as U+00c, 146 as U+2019) for a console that reads UTF-8.
-std::string console_text(std::string_view text, bool utf8);
-
 // Reads the next song record: fills the slots S, T, A, c, L and N, writes
 // the title on the error stream and makes its lyrics the current ones.
 // Returns false when the report is exhausted (an empty line where a record

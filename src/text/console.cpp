@@ -8,6 +8,30 @@
 
 namespace lyricrtf {
 
+void append_console_text(std::string& shown, std::string_view codes, bool utf8) {
+  if (!utf8) {
+    shown.append(codes);
+    return;
+  }
+  for (char ch : codes) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      shown.push_back(ch);
+    } else if (c == 146) {
+      shown.append("\xE2\x80\x99");  // U+2019
+    } else {
+      shown.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      shown.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+}
+
+std::string console_text(std::string_view codes, bool utf8) {
+  std::string shown;
+  append_console_text(shown, codes, utf8);
+  return shown;
+}
+
 std::wstring wide_text(std::string_view codes) {
   std::wstring wide;
   wide.reserve(codes.size());

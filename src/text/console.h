@@ -1,6 +1,6 @@
-// The Windows console. Its programs write and read UTF-16 characters, while
-// the report's titles are 8-bit codes and file names are in the ANSI code
-// page. On POSIX nothing here is used but wide_text, which tests call.
+// Titles and typed lines on a console. A POSIX console reads UTF-8. A
+// Windows console writes and reads UTF-16 characters, while the report's
+// titles are 8-bit codes and file names are in the ANSI code page.
 #pragma once
 
 #include <cstdio>
@@ -9,8 +9,21 @@
 
 namespace lyricrtf {
 
+// A POSIX console reads UTF-8; a Windows console takes wide characters
+// (write_console), and a file or a pipe the 8-bit codes as they are.
+#ifdef _WIN32
+constexpr bool utf8_console = false;
+#else
+constexpr bool utf8_console = true;
+#endif
+
 // The characters that a title's 8-bit codes stand for: code c as U+00c,
-// 146 (the report's own quote) as U+2019.
+// 146 (the report's own quote) as U+2019. Appended to `shown` as UTF-8, or
+// as the codes themselves when `utf8` is false.
+void append_console_text(std::string& shown, std::string_view codes, bool utf8);
+std::string console_text(std::string_view codes, bool utf8);
+
+// The same characters as wide ones.
 std::wstring wide_text(std::string_view codes);
 
 #ifdef _WIN32
