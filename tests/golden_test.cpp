@@ -14,7 +14,8 @@
 //   === stderr begins         the error stream's beginning
 //
 // A section runs to the next line that begins "=== "; the line feed before
-// that line is not part of it. "\xHH" stands for the byte HH. On Windows an
+// that line is not part of it. "\xHH" stands for the byte HH, in the
+// sections, their names and the arguments. On Windows an
 // expected file is compared as text mode writes it, each LF as CR LF.
 #include <gtest/gtest.h>
 
@@ -30,6 +31,7 @@
 
 #include "driver/command_line.h"
 #include "driver/driver.h"
+#include "template/store.h"
 #include "text/console.h"
 
 namespace fs = std::filesystem;
@@ -84,7 +86,7 @@ Case parse(const std::string& file) {
     std::string key, word;
     words >> key;
     if (key == "args")
-      while (words >> word) c.args.push_back(word == "''" ? "" : word);
+      while (words >> word) c.args.push_back(word == "''" ? "" : unescape(word));
     if (key == "program") words >> c.program;
     if (key == "code") words >> c.code;
     if (key == "platform") c.platform = line == "platform windows" ? lyricrtf::windows : lyricrtf::posix;
@@ -92,7 +94,7 @@ Case parse(const std::string& file) {
     if (key == "absent") words >> c.absent.emplace_back();
   }
   while (in && line.rfind("=== ", 0) == 0) {
-    name = line.substr(4);
+    name = unescape(line.substr(4));
     std::string body;
     while (std::getline(in, line) && line.rfind("=== ", 0) != 0) body += line + "\n";
     if (!body.empty()) body.pop_back();
@@ -132,9 +134,10 @@ int run(const Case& c, const fs::path& dir, std::string& out, std::string& err) 
     std::fclose(shown);
   }
   err = testing::internal::GetCapturedStderr();
-  // Titles reach a redirected stream as their 8-bit codes on Windows; the
-  // cases show them as on POSIX.
-  if (lyricrtf::native.slash_options) err = lyricrtf::console_text(err, true);
+  // Without a format, titles reach a redirected stream as their 8-bit
+  // codes on Windows; the cases show them as on POSIX, in UTF-8.
+  if (lyricrtf::native.slash_options && lyricrtf::format == lyricrtf::Format::none)
+    err = lyricrtf::console_text(err, true);
   fs::current_path(previous);
   return code;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "driver/driver.h"
@@ -14,6 +15,7 @@
 #include "template/expander.h"
 #include "template/store.h"
 #include "text/console.h"
+#include "text/formats.h"
 
 namespace {
 
@@ -101,9 +103,91 @@ TEST(DefinitionNames, ResolveToTheirSlots) {
 }
 
 TEST(Console, ShowsTitlesAsCharacters) {
-  EXPECT_EQ(lyricrtf::console_text("Caf\xE9 \x92" "A\x80\xFE", true), "Caf\xC3\xA9 \xE2\x80\x99" "A\xC2\x80\xC3\xBE");
+  // 0x80 to 0x9F as Windows-1252 has them, where it has a character.
+  EXPECT_EQ(lyricrtf::console_text("Caf\xE9 \x92"
+                                   "A\x80\x81\x93\x9F\xFE",
+                                   true),
+            "Caf\xC3\xA9 \xE2\x80\x99"
+            "A\xE2\x82\xAC\xC2\x81\xE2\x80\x9C\xC5\xB8\xC3\xBE");
   EXPECT_EQ(lyricrtf::console_text("Caf\xE9 \x92", false), "Caf\xE9 \x92");
-  EXPECT_EQ(lyricrtf::wide_text("Caf\xE9 \x92" "A\x80\xFE"), L"Caf\u00e9 \u2019A\u0080\u00fe");
+  EXPECT_EQ(lyricrtf::wide_text("Caf\xE9 \x92"
+                                "A\x80\x81\x9F\xFE"),
+            L"Caf\u00e9 \u2019A\u20ac\u0081\u0178\u00fe");
+}
+
+// Whether a format writes byte b of a report text otherwise than as it
+// stands: the rules of the template language's format lines.
+bool escaped_in(lyricrtf::Format format, unsigned char b) {
+  using lyricrtf::Format;
+  const bool control = b < 0x20 && b != '\n';  // a line feed is in no text
+  if (b == '%') return true;
+  if (format == Format::rtf) return control || b >= 0x80 || b == '\\' || b == '{' || b == '}';
+  if (format == Format::html)
+    return (control && b != '\t') || b == '&' || b == '<' || b == '>' || b == '"' || b == '\'';
+  return false;
+}
+
+TEST(Formats, FindEveryByteToEscapeWhereverItStands) {
+  using lyricrtf::Format;
+  for (Format format : {Format::rtf, Format::html, Format::text})
+    for (int b = 1; b < 256; ++b)
+      for (size_t at : {0, 1, 15, 16, 17, 63, 64, 65, 100}) {
+        std::string text(at, 'a');
+        text += static_cast<char>(b);
+        text += std::string(at % 7, 'b');
+        const size_t size = text.size();
+        text += std::string(64, '%');  // room past the end, never looked at
+        const size_t found = lyricrtf::find_escape(std::string_view(text).substr(0, size), format);
+        ASSERT_EQ(found,
+                  escaped_in(format, static_cast<unsigned char>(b)) ? at : std::string_view::npos)
+            << static_cast<int>(format) << " " << b << " at " << at;
+      }
+}
+
+TEST(Formats, WriteReportTextAsEachFormatDoes) {
+  using lyricrtf::Format;
+  const std::string long_run(70, 'x');
+  const std::vector<std::tuple<Format, std::string, std::string>> cases = {
+      {Format::rtf, "\xE2\x80\x9CHi\xE2\x80\x9D {x} 100%", "\\u8220?Hi\\u8221? \\{x\\} 100%%"},
+      {Format::rtf, "a\\b\tc\x01\r\x7F", "a\\\\b\\tab c\\u-3?\\u-3?\x7F"},
+      {Format::rtf, "\xC2\x80\xDF\xBF\xE7\xBF\xBF\xE8\x80\x80\xEF\xBF\xBF",
+       "\\u128?\\u2047?\\u32767?\\u-32768?\\u-1?"},
+      {Format::rtf, "\xF0\x90\x80\x80\xF0\x9F\x98\x80", "\\u-10240?\\u-9216?\\u-10179?\\u-8704?"},
+      {Format::rtf, long_run + "\xC3\xA9" + long_run + "}",
+       long_run + "\\u233?" + long_run + "\\}"},
+      {Format::html, "<a href=\"x\">&'\xC3\xA9\t\x01\x1F%",
+       "&lt;a href=&quot;x&quot;&gt;&amp;&#39;\xC3\xA9\t\xEF\xBF\xBD\xEF\xBF\xBD%%"},
+      {Format::html, long_run + "&" + long_run, long_run + "&amp;" + long_run},
+      {Format::text, "<{\\}>\x01\xC3\xA9 %T%", "<{\\}>\x01\xC3\xA9 %%T%%"},
+      {Format::text, "", ""},
+  };
+  for (const auto& [format, text, written] : cases) {
+    std::string padded = text + std::string(64, '\0');
+    std::string out = "kept:";
+    lyricrtf::append_escaped(out, std::string_view(padded).substr(0, text.size()), format);
+    EXPECT_EQ(out, "kept:" + written) << text;
+  }
+}
+
+TEST(Formats, FileNamesAsCharacters) {
+#ifdef _WIN32
+  // In the ANSI code page, Windows-1252 under Wine.
+  EXPECT_EQ(lyricrtf::path_text("Caf\xE9 \x80.txt"), "Caf\xC3\xA9 \xE2\x82\xAC.txt");
+#else
+  // UTF-8 as it stands; each byte that does not decode becomes U+FFFD.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"caf\xC3\xA9/\xF0\x9F\x98\x80", "caf\xC3\xA9/\xF0\x9F\x98\x80"},
+      {"\xFF\xC0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // never a lead byte; overlong
+      {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // a surrogate
+      {"\xF4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // above U+10FFFF
+      {"a\xE2\x80", "a\xEF\xBF\xBD\xEF\xBF\xBD"},                                // cut off
+      {"\xE2\x80"
+       "a",
+       "\xEF\xBF\xBD\xEF\xBF\xBD"
+       "a"},
+  };
+  for (const auto& [path, shown] : cases) EXPECT_EQ(lyricrtf::path_text(path), shown) << path;
+#endif
 }
 
 #ifdef _WIN32
@@ -130,7 +214,7 @@ std::string expand(const std::string& templates, const std::string& report, std:
   std::fwrite(report.data(), 1, report.size(), r);
   std::rewind(r);
   FILE* out = std::tmpfile();
-  lyricrtf::Report in(r);
+  lyricrtf::Report in(r, lyricrtf::format != lyricrtf::Format::none);
   testing::internal::CaptureStderr();
   lyricrtf::put_schedule(out, in);
   std::string captured = testing::internal::GetCapturedStderr();
@@ -172,14 +256,18 @@ TEST(Pathological, ExtremeShapesConvertWhole) {
 
 TEST(Pathological, CharactersAcrossBlocksStayWhole) {
   // Each character, carriage return and zero in turn straddles the end of
-  // the reader's 64 KiB blocks.
-  const std::string tail = "\xE2\x80\x99\xC3\xA9\r\r\xC3\xA9\r\nx\xE2\x80\xA9y\nz\n";
+  // the reader's 64 KiB blocks, as 8-bit codes and kept as UTF-8, where a
+  // stray byte takes two.
+  const std::string tail = "\xE2\x80\x99\xC3\xA9\r\r\xC3\xA9\x80\r\nx\xE2\x80\xA9y\nz\n";
+  const std::string templates =
+      "%Schedule\n%C\n%\\\n%Song\n%s\n%\\\n%Stanza\n%z\n%\\\n%Line\n/\n%\\\n";
   // The record's lines before the pad take 36 bytes.
   for (size_t pad = 65536 - 36 - 20; pad <= 65536 - 36 + 4; ++pad) {
     const std::string line(pad, 'a');
-    EXPECT_EQ(expand("%Schedule\n%C\n%\\\n%Song\n%s\n%\\\n%Stanza\n%z\n%\\\n%Line\n/\n%\\\n",
-                     record("T", "first\n" + line + tail)),
-              line + "\x92\xE9\r\xE9/x/z")
+    const std::string report = record("T", "first\n" + line + tail);
+    EXPECT_EQ(expand(templates, report), line + "\x92\xE9\r\xE9\x80/x/z") << pad;
+    EXPECT_EQ(expand("%#text\n" + templates, report),
+              line + "\xE2\x80\x99\xC3\xA9\r\xC3\xA9\xC2\x80/x/z")
         << pad;
   }
 }

@@ -142,8 +142,17 @@ int run(int argc, char** argv, const Platform& platform) {
     return exit_fatal;
   }
   // Until the first song record names the schedule, slot S holds the
-  // report's path up to its first '.'.
-  store_escape(schedule_name_slot, input.substr(0, input.find('.')));
+  // report's path up to its first '.'. In a declared format it is the
+  // report's text like the names that follow it.
+  std::string path = input.substr(0, input.find('.'));
+  if (format != Format::none) {
+    std::string characters = path_text(path);
+    const size_t size = characters.size();
+    characters.resize(size + 64);  // room to read past its end
+    path.clear();
+    append_escaped(path, std::string_view(characters).substr(0, size), format);
+  }
+  store_escape(schedule_name_slot, path);
 
   File out(std::fopen(output.c_str(), "w"));
   if (!out) {
@@ -151,8 +160,8 @@ int run(int argc, char** argv, const Platform& platform) {
     return exit_fatal;
   }
 
-  Report report(report_file.get());
-  if (ugetc(report) != byte_order_mark) {
+  Report report(report_file.get(), format != Format::none);
+  if (!starts_with_mark(report)) {
     fatal("Fatal: Unicode identifier missing\n");
     system_error();
     return exit_fatal;

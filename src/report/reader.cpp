@@ -9,6 +9,7 @@
 #endif
 
 #include "template/store.h"
+#include "text/characters.h"
 
 namespace lyricrtf {
 
@@ -21,18 +22,26 @@ constexpr size_t block_size = 64 * 1024;
 constexpr size_t margin = 5;  // spaces of left margin dropped from each line
 
 // Whether a byte stands for itself in the window: not a carriage return, a
-// form feed or a zero, and no lead byte of a longer character.
-constexpr bool is_plain(unsigned char b) { return b < 0xC0 && b != '\r' && b != '\f' && b != 0; }
+// form feed or a zero, and below `lead`. 8-bit codes take the bytes below
+// 0xC0 as they stand, UTF-8 only the ASCII ones.
+constexpr bool is_plain(unsigned char b, unsigned char lead) {
+  return b < lead && b != '\r' && b != '\f' && b != 0;
+}
 
-int map_code_point(int value) {
+// What the window keeps of a character beyond U+00BF: U+2028 ends a line,
+// U+2029 cuts its text. As Unicode, a value that is no scalar value becomes
+// U+FFFD. As an 8-bit code, U+0000 to U+00FE keep their codes, the other
+// characters of Windows-1252 take their codes there, and the rest is '#'.
+int kept_character(int value, bool unicode) {
+  if (value == 0x2028) return '\n';
+  if (value == 0x2029) return 0;
+  if (unicode) return is_scalar(static_cast<char32_t>(value)) ? value : 0xFFFD;
   if (value <= 254) return value;
-  switch (value) {
-    case 0x2028: return '\n';  // line separator
-    case 0x2029: return 0;     // paragraph separator
-    case 0x2019: return 146;   // right single quotation mark, as in cp1252
-    case 0xFEFF: return byte_order_mark;
-    default: return '#';
-  }
+  if (value == 0x2019) return 146;  // the most frequent, ahead of the search
+  if (value == 0xFEFF) return byte_order_mark;
+  for (int code = 0x80; code <= 0x9F; ++code)
+    if (windows_1252_high[code - 0x80] == value) return code;
+  return '#';
 }
 
 // Copies the run of plain bytes at the start of p[0..n) to `out`; returns
@@ -40,15 +49,16 @@ int map_code_point(int value) {
 // 16 bytes at a time, and finding the line feeds in the same look, makes
 // reading a report about twice as fast as a byte at a time and a search
 // for each line's end. The line feeds go to `feeds`, at `out_at` on.
-size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at, size_t*& feeds) {
+size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at, size_t*& feeds,
+                      unsigned char lead_byte) {
   size_t i = 0;
 #if defined(__SSE2__)
-  const __m128i lead = _mm_set1_epi8(static_cast<char>(0xC0));
+  const __m128i lead = _mm_set1_epi8(static_cast<char>(lead_byte));
   const __m128i one = _mm_set1_epi8(1);
   const __m128i carriage_return = _mm_set1_epi8('\r');
   const __m128i line_feed = _mm_set1_epi8('\n');
   const __m128i zero = _mm_setzero_si128();
-  // A lead byte is at least 0xC0; a form feed or a carriage return (12 and
+  // A lead byte is at least `lead`; a form feed or a carriage return (12 and
   // 13) is 13 with its lowest bit set.
   auto special = [&](__m128i x) {
     return _mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(x, lead), x),
@@ -74,7 +84,7 @@ size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at
     if (stops) return i + static_cast<size_t>(__builtin_ctz(stops));
   }
 #endif
-  for (; i < n && is_plain(p[i]); ++i) {
+  for (; i < n && is_plain(p[i], lead_byte); ++i) {
     out[i] = static_cast<char>(p[i]);
     if (p[i] == '\n') *feeds++ = out_at + i;
   }
@@ -89,10 +99,12 @@ size_t decode(Report& in, size_t n, size_t& used) {
   const unsigned char* p = in.raw.get();
   char* out = in.window.get() + in.end;
   size_t* feeds = in.feeds.get() + in.feed_count;
+  const bool unicode = in.unicode;  // not read again after each store
+  const unsigned char lead = unicode ? 0x80 : 0xC0;
   size_t r = 0, w = 0;
   for (;;) {
     if (!in.in_cut) {
-      const size_t run = copy_plain_run(p + r, n - r, out + w, in.end + w, feeds);
+      const size_t run = copy_plain_run(p + r, n - r, out + w, in.end + w, feeds, lead);
       r += run;
       w += run;
     }
@@ -122,7 +134,7 @@ size_t decode(Report& in, size_t n, size_t& used) {
       for (size_t k = 1; k < length; ++k)
         value = (value << 6) | ((r + k < n ? p[r + k] : 0x3F) & 0x3F);
       r = std::min(r + length, n);
-      value = map_code_point(value);
+      value = kept_character(value, unicode);
     }
     // The line reader's own rules: a form feed ends a line, a zero ends its
     // text, and the rest of that line is read but dropped.
@@ -134,7 +146,10 @@ size_t decode(Report& in, size_t n, size_t& used) {
       in.in_cut = true;
       continue;
     }
-    out[w++] = static_cast<char>(value);
+    if (unicode && value >= 0x80)
+      w += put_utf8(out + w, static_cast<char32_t>(value));
+    else
+      out[w++] = static_cast<char>(value);
   }
   if (in.at_eof && r == n && in.in_cut) {
     // The file ends in a line that a zero cut: the line is there all the
@@ -152,8 +167,9 @@ size_t decode(Report& in, size_t n, size_t& used) {
 // `keep` goes; moving the rest first gives the borrowing slots copies.
 void make_room(Report& in) {
   // Room for a block and the line feed the end of the file may add, with
-  // room_past_end after them.
-  constexpr size_t room = block_size + 1 + room_past_end;
+  // room_past_end after them. In UTF-8 a stray byte takes two, and a lead
+  // byte that the end of the file cuts off up to four.
+  const size_t room = (in.unicode ? 2 * block_size + 4 : block_size) + 1 + room_past_end;
   if (in.capacity - in.end >= room) return;
   settle_views();
   if (in.keep > 0) {
@@ -211,13 +227,14 @@ bool refill(Report& in) {
 
 }  // namespace
 
-Report::Report(FILE* f) : file(f), raw(new unsigned char[block_size]) {}
+Report::Report(FILE* f, bool as_unicode)
+    : file(f), unicode(as_unicode), raw(new unsigned char[block_size]) {}
 
 int ugetc(Report& in) {
   if (in.pos == in.end && !refill(in)) return EOF;
-  const char c = in.window[in.pos++];
-  if (c == '\n') ++in.next_feed;
-  return static_cast<unsigned char>(c);
+  if (in.window[in.pos] == '\n') ++in.next_feed;
+  if (!in.unicode) return static_cast<unsigned char>(in.window[in.pos++]);
+  return static_cast<int>(get_utf8({in.window.get(), in.end}, in.pos));
 }
 
 bool get_any_line(Report& in, Span& line) {

@@ -1,9 +1,13 @@
 // The report's character and line reader.
 //
-// The report is UTF-8; inside the program every character is one 8-bit code:
-// U+0000 to U+00FE keep their code, U+2019 becomes 146, U+2028 a line feed,
-// U+2029 a zero, the byte-order mark 254, and any other character '#'.
-// A carriage return where a character begins is dropped.
+// The report is UTF-8. Without a declared format every character becomes
+// one 8-bit code: U+0000 to U+00FE keep their code, the other characters of
+// Windows-1252 (U+2019, U+20AC, ...) take their codes there, the byte-order
+// mark becomes 254 and any other character '#'. In a declared format the
+// characters stay themselves, held as UTF-8, and a value that is no Unicode
+// scalar value becomes U+FFFD. Either way U+2028 ends a line, U+2029 cuts
+// its text, and a carriage return where a character begins is dropped; the
+// bytes after a lead byte are taken without a check.
 //
 // The report is read forward once, a block at a time, and decoded into a
 // window that holds the lines from `keep` on. The decoder already gives the
@@ -20,8 +24,9 @@
 
 namespace lyricrtf {
 
-// Code that ugetc delivers for the byte-order mark.
+// What ugetc delivers for the byte-order mark: its 8-bit code, and itself.
 constexpr int byte_order_mark = 254;
+constexpr int unicode_byte_order_mark = 0xFEFF;
 
 // Bytes the window holds past its last character, so that 16-byte stores
 // of the decoder and 64-byte loads at a line's start stay inside it.
@@ -35,9 +40,11 @@ struct Span {
 
 // The report stream and the characters decoded from it.
 struct Report {
-  explicit Report(FILE* file);
+  // `unicode`: the characters are kept as themselves, not 8-bit codes.
+  Report(FILE* file, bool unicode);
 
   FILE* file;
+  bool unicode;
   std::unique_ptr<unsigned char[]> raw;  // bytes read and not decoded yet
   size_t raw_size = 0;                   // a character the last block cut off
   bool at_eof = false;
@@ -57,8 +64,15 @@ struct Report {
   size_t next_feed = 0;
 };
 
-// The next character of the report as an 8-bit code (0 to 254), or EOF.
+// The next character of the report, an 8-bit code (0 to 254) or, when the
+// report is read as Unicode, the character itself; EOF at the end.
 int ugetc(Report& in);
+
+// Reads the report's first character: whether it is the byte-order mark.
+// Read as Unicode, it must be U+FEFF itself, not U+00FE.
+inline bool starts_with_mark(Report& in) {
+  return ugetc(in) == (in.unicode ? unicode_byte_order_mark : byte_order_mark);
+}
 
 // Reads the next line, after dropping up to five spaces of margin, into
 // `line`. A line ends at a line feed, a form feed, a line separator (U+2028)

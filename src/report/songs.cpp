@@ -23,13 +23,18 @@ bool ends_with(std::string_view text, std::string_view tail) {
 
 void warn(const char* message) { std::fputs(message, stderr); }
 
-// The title on the error stream, with its line end, in one write.
+// The title on the error stream, with its line end, in one write. In a
+// declared format it is UTF-8 already.
 void write_title(std::string_view title) {
   static std::string shown;
+  const bool utf8 = format != Format::none;
   shown.clear();
-  append_console_text(shown, title, utf8_console);
+  if (utf8)
+    shown.append(title);
+  else
+    append_console_text(shown, title, utf8_console);
   shown.push_back('\n');
-  if (!write_console(shown)) std::fwrite(shown.data(), 1, shown.size(), stderr);
+  if (!write_console(shown, utf8)) std::fwrite(shown.data(), 1, shown.size(), stderr);
 }
 
 std::vector<Span> lines;  // the lyrics of the record being read
@@ -91,24 +96,27 @@ bool get_song(Report& in) {
   get_line(in, number);
 
   // One search of the whole record tells every slot it fills whether it
-  // holds a '%': the expander then looks for directives in none of them.
-  const bool plain = text(in, {0, number.at + number.size}).find('%') == std::string_view::npos;
+  // holds a '%', or in a declared format anything to escape: most records
+  // hold none, and their slots then borrow their texts as they stand.
+  const std::string_view record = text(in, {0, number.at + number.size});
+  const bool clean = find_escape(record, format) == std::string_view::npos;
   if (strange_heading) warn("Warning: this doesn't look like Schedule output.\n");
   if (damaged) warn("Warning: this output looks damaged.\n");
-  store_view(schedule_name_slot, text(in, name), plain);
-  store_view(title_slot, text(in, title), plain);
+  store_report_text(schedule_name_slot, text(in, name), clean);
+  store_report_text(title_slot, text(in, title), clean);
   write_title(text(in, title));
   if (cut_off) warn("Warning: the report ends inside a song record.\n");
-  store_view(author_slot, text(in, author), plain);
-  store_view(copyright_slot, text(in, copyright), plain);
+  store_report_text(author_slot, text(in, author), clean);
+  store_report_text(copyright_slot, text(in, copyright), clean);
   if (copyright_blank)
     store_view(label_slot, {}, true);
   else
     store_view(label_slot, slot_text(label_text_slot), escape[label_text_slot].plain);
-  store_view(number_slot, text(in, number), plain);
+  store_report_text(number_slot, text(in, number), clean);
 
   songbuf.report = &in;
-  songbuf.plain = plain;
+  songbuf.clean = clean;
+  songbuf.percent = !clean && record.find('%') != std::string_view::npos;
   songbuf.lines.swap(lines);
   sbp = 0;
   return title.size > 0;

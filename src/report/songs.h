@@ -16,7 +16,8 @@ namespace lyricrtf {
 struct Lyrics {
   const Report* report = nullptr;
   std::vector<Span> lines;
-  bool plain = false;  // the record holds no percent sign
+  bool clean = false;    // the record holds nothing to escape (find_escape)
+  bool percent = false;  // the record holds a '%'
 };
 extern Lyrics songbuf;
 extern size_t sbp;  // the next line of songbuf not yet cut into a stanza

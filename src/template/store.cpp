@@ -5,6 +5,7 @@
 namespace lyricrtf {
 
 std::array<Slot, slot_count> escape;
+Format format = Format::none;
 
 void init() {
   for (Slot& slot : escape) {
@@ -15,6 +16,7 @@ void init() {
     slot.version = 0;
   }
   store_escape(separator_slot, default_separator);
+  format = Format::none;
 }
 
 void store_escape(int slot, std::string_view text) {
@@ -33,6 +35,17 @@ void settle_views() {
     s.text = s.own;
     s.borrowed = false;
   }
+}
+
+void store_escaped(int slot, std::string_view text) {
+  // The slot's own text keeps its room from one record to the next.
+  Slot& s = escape[slot];
+  if (s.own.size() < escaped_room(text.size())) s.own.resize(escaped_room(text.size()));
+  const auto size = static_cast<size_t>(put_escaped(s.own.data(), text, format) - s.own.data());
+  s.text = std::string_view(s.own.data(), size);
+  s.borrowed = false;
+  s.plain = s.text.find('%') == std::string_view::npos;
+  ++s.version;
 }
 
 int resolve_name(std::string_view name) {
@@ -94,6 +107,14 @@ void get_template(FILE* f) {
     if (c == '\n') continue;
     if (c == '%') {
       get_tname(f, buffer);
+      const std::string_view name(buffer.c_str());  // up to a zero byte, as every name
+      if (!name.empty() && name[0] == '#') {
+        // A format line: no body follows.
+        if (!format_named(name, format))
+          std::fprintf(stderr, "Warning: unknown format %s in the template file.\n",
+                       buffer.c_str());
+        continue;
+      }
       int slot = resolve_name(buffer);
       if (slot < 0) continue;
       get_escape(f, buffer);

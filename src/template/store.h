@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/formats.h"
+
 namespace lyricrtf {
 
 constexpr int slot_count = 75;
@@ -44,7 +46,7 @@ constexpr std::array<std::string_view, 7> tags = {"Verse", "Chorus", "Bridge", "
 
 struct Slot {
   std::string own;        // the slot's copy of its text, when it owns one
-  std::string_view text;  // the text: `own`, or a borrowed one
+  std::string_view text;  // the text: `own` or its start, or a borrowed one
   bool borrowed = false;
   bool plain = false;    // known to hold no '%', so no directive to look for
   unsigned version = 0;  // changes with every store, so that an expansion
@@ -74,6 +76,26 @@ inline void store_view(int slot, std::string_view text, bool plain = false) {
 // Gives every slot that borrows its text a copy of it.
 void settle_views();
 
+// The document format the template file declares by its last format line
+// ("%#rtf", "%#html", "%#text"); Format::none without one.
+extern Format format;
+
+// store_report_text's case of a text that may hold something to escape:
+// the slot gets it as `format` writes it. The text lies in the report
+// reader's window, which has room to read past its end.
+void store_escaped(int slot, std::string_view text);
+
+// Lets a slot hold a text read from the report. In a declared format the
+// slot holds it as that format writes it, where a '%' is no directive;
+// `clean` tells that find_escape finds nothing in it, so that it is
+// borrowed as it stands (and without a format, that it holds no '%').
+inline void store_report_text(int slot, std::string_view text, bool clean) {
+  if (clean || format == Format::none)
+    store_view(slot, text, clean);
+  else
+    store_escaped(slot, text);
+}
+
 // The slot a definition name selects, or -1 when the name selects none.
 int resolve_name(std::string_view name);
 
@@ -86,7 +108,9 @@ void get_tname(FILE* f, std::string& name);
 // Reads a definition body up to the terminator line "%\" or the end of file.
 void get_escape(FILE* f, std::string& body);
 
-// Reads the whole template file into the slots.
+// Reads the whole template file into the slots and its format lines into
+// `format`: a name line whose name begins with '#'. One that names no
+// format is reported on the error stream.
 void get_template(FILE* f);
 
 }  // namespace lyricrtf

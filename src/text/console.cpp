@@ -1,5 +1,7 @@
 #include "text/console.h"
 
+#include "text/characters.h"
+
 #ifdef _WIN32
 #include <io.h>
 #define WIN32_LEAN_AND_MEAN
@@ -14,15 +16,11 @@ void append_console_text(std::string& shown, std::string_view codes, bool utf8) 
     return;
   }
   for (char ch : codes) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80)
       shown.push_back(ch);
-    } else if (c == 146) {
-      shown.append("\xE2\x80\x99");  // U+2019
-    } else {
-      shown.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      shown.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+    else
+      append_utf8(shown, code_character(c));
   }
 }
 
@@ -35,12 +33,14 @@ std::string console_text(std::string_view codes, bool utf8) {
 std::wstring wide_text(std::string_view codes) {
   std::wstring wide;
   wide.reserve(codes.size());
-  for (char ch : codes) {
-    auto c = static_cast<unsigned char>(ch);
-    wide.push_back(c == 146 ? L'\u2019' : static_cast<wchar_t>(c));
-  }
+  for (char ch : codes)
+    wide.push_back(static_cast<wchar_t>(code_character(static_cast<unsigned char>(ch))));
   return wide;
 }
+
+#ifndef _WIN32
+std::string path_text(std::string_view path) { return valid_utf8(path); }
+#endif
 
 #ifdef _WIN32
 
@@ -53,13 +53,29 @@ HANDLE console_of(FILE* stream) {
   return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
 }
 
+// Text in a code page as wide characters.
+std::wstring code_page_wide(std::string_view text, unsigned code_page) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(code_page, 0, text.data(), size, wide.data(), units);
+  return wide;
+}
+
 }  // namespace
 
-bool write_console(std::string_view codes) {
+std::wstring utf8_wide(std::string_view text) { return code_page_wide(text, CP_UTF8); }
+
+std::string path_text(std::string_view path) {
+  return code_page_text(code_page_wide(path, CP_ACP), CP_UTF8);
+}
+
+bool write_console(std::string_view text, bool utf8) {
   HANDLE console = console_of(stderr);
   if (!console) return false;
   std::fflush(stderr);
-  const std::wstring wide = wide_text(codes);
+  const std::wstring wide = utf8 ? utf8_wide(text) : wide_text(text);
   DWORD written;
   WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
   return true;

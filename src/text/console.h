@@ -1,6 +1,7 @@
-// Titles and typed lines on a console. A POSIX console reads UTF-8. A
-// Windows console writes and reads UTF-16 characters, while the report's
-// titles are 8-bit codes and file names are in the ANSI code page.
+// Titles and typed lines on a console, and file names as characters. A
+// POSIX console reads UTF-8. A Windows console writes and reads UTF-16
+// characters, while the report's titles are 8-bit codes or UTF-8 and file
+// names are in the ANSI code page.
 #pragma once
 
 #include <cstdio>
@@ -17,20 +18,28 @@ constexpr bool utf8_console = false;
 constexpr bool utf8_console = true;
 #endif
 
-// The characters that a title's 8-bit codes stand for: code c as U+00c,
-// 146 (the report's own quote) as U+2019. Appended to `shown` as UTF-8, or
-// as the codes themselves when `utf8` is false.
+// The characters that a title's 8-bit codes stand for (code_character:
+// Windows-1252's at 0x80 to 0x9F). Appended to `shown` as UTF-8, or as the
+// codes themselves when `utf8` is false.
 void append_console_text(std::string& shown, std::string_view codes, bool utf8);
 std::string console_text(std::string_view codes, bool utf8);
 
 // The same characters as wide ones.
 std::wstring wide_text(std::string_view codes);
 
+// A file name as UTF-8 characters: on POSIX its bytes, a byte that does
+// not decode as U+FFFD; on Windows its characters in the ANSI code page.
+std::string path_text(std::string_view path);
+
 #ifdef _WIN32
-// Writes 8-bit codes to the error stream as characters when that stream is
-// a console, after what the stream holds. Returns false, writing nothing,
-// when it is a file or a pipe: they take the bytes unchanged.
-bool write_console(std::string_view codes);
+// Writes a text to the error stream as characters when that stream is a
+// console, after what the stream holds: 8-bit codes, or UTF-8 when `utf8`.
+// Returns false, writing nothing, when it is a file or a pipe: they take
+// the bytes unchanged.
+bool write_console(std::string_view text, bool utf8);
+
+// UTF-8 as wide characters.
+std::wstring utf8_wide(std::string_view text);
 
 // Characters in a code page (CP_ACP: the process's own); a character the
 // page lacks becomes its nearest or '?'.
@@ -41,7 +50,7 @@ std::string code_page_text(std::wstring_view text, unsigned code_page);
 // `ended` tells when the input ended before anything was read.
 bool read_console_line(FILE* in, std::string& line, bool& ended);
 #else
-inline bool write_console(std::string_view) { return false; }
+inline bool write_console(std::string_view, bool) { return false; }
 inline bool read_console_line(FILE*, std::string&, bool&) { return false; }
 #endif
 

@@ -1,0 +1,155 @@
+#include "text/formats.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "text/bytes.h"
+#include "text/characters.h"
+
+namespace lyricrtf {
+
+namespace {
+
+// Writes "\uN?" for one UTF-16 code; returns the end.
+char* put_rtf_unit(char* to, unsigned unit) {
+  const int n = unit < 0x8000 ? static_cast<int>(unit) : static_cast<int>(unit) - 0x10000;
+  *to++ = '\\';
+  *to++ = 'u';
+  to = std::to_chars(to, to + 6, n).ptr;
+  *to++ = '?';
+  return to;
+}
+
+char* put(char* to, std::string_view text) {
+  copy_bytes(to, text);
+  return to + text.size();
+}
+
+// Writes what `format` writes for the character at text[i], one that it
+// does not write as it stands, and moves i past the character.
+char* put_special(char* to, std::string_view text, size_t& i, Format format) {
+  const char b = text[i];
+  if (b == '%') {
+    ++i;
+    return put(to, "%%");
+  }
+  char32_t c = get_utf8(text, i);
+  if (format == Format::rtf) {
+    switch (b) {
+      case '\\': return put(to, "\\\\");
+      case '{': return put(to, "\\{");
+      case '}': return put(to, "\\}");
+      case '\t': return put(to, "\\tab ");
+    }
+    if (c < 0x20) c = replacement_character;
+    if (c < 0x10000) return put_rtf_unit(to, c);
+    to = put_rtf_unit(to, 0xD800 + ((c - 0x10000) >> 10));
+    return put_rtf_unit(to, 0xDC00 + ((c - 0x10000) & 0x3FF));
+  }
+  switch (b) {
+    case '&': return put(to, "&amp;");
+    case '<': return put(to, "&lt;");
+    case '>': return put(to, "&gt;");
+    case '"': return put(to, "&quot;");
+    case '\'': return put(to, "&#39;");
+  }
+  return to + put_utf8(to, replacement_character);  // a control character
+}
+
+// Which of the bytes of text[i..i+64) `format` escapes, as a bit mask;
+// a line feed is not among them (it ends a record's lines, no text holds
+// it). Bytes past the text's end count as escaped, so that a run of bytes
+// as they stand ends there. Lyrics lines are escaped 64 bytes at a time:
+// most fit, and take one test that is mostly true; byte by byte, escaping
+// doubled the time of a conversion to RTF.
+#if defined(__SSE2__)
+uint64_t escapes_at(std::string_view text, size_t i, Format format) {
+  uint64_t mask = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 16 * k));
+    auto is = [x](char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };
+    __m128i found = is('%');
+    if (format == Format::rtf) {
+      // As signed bytes, those from 0x80 on are below 0x20 as well.
+      const __m128i low = _mm_andnot_si128(is('\n'), _mm_cmplt_epi8(x, _mm_set1_epi8(0x20)));
+      found = _mm_or_si128(_mm_or_si128(found, low),
+                           _mm_or_si128(is('\\'), _mm_or_si128(is('{'), is('}'))));
+    } else if (format == Format::html) {
+      const __m128i control =
+          _mm_andnot_si128(_mm_or_si128(is('\t'), is('\n')),
+                           _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x1F)), x));
+      found = _mm_or_si128(_mm_or_si128(found, control),
+                           _mm_or_si128(_mm_or_si128(is('&'), is('<')),
+                                        _mm_or_si128(is('>'), _mm_or_si128(is('"'), is('\'')))));
+    }
+    mask |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(found))} << (16 * k);
+  }
+  const size_t rest = text.size() - i;
+  return rest >= 64 ? mask : mask | ~uint64_t{0} << rest;
+}
+#else
+uint64_t escapes_at(std::string_view text, size_t i, Format format) {
+  uint64_t mask = 0;
+  for (size_t k = 0; k < 64; ++k) {
+    const auto b = static_cast<unsigned char>(i + k < text.size() ? text[i + k] : '%');
+    const bool control = b < 0x20 && b != '\n';
+    bool escaped = b == '%';
+    if (format == Format::rtf) escaped |= control || b >= 0x80 || b == '\\' || b == '{' || b == '}';
+    if (format == Format::html)
+      escaped |=
+          (control && b != '\t') || b == '&' || b == '<' || b == '>' || b == '"' || b == '\'';
+    mask |= uint64_t{escaped} << k;
+  }
+  return mask;
+}
+#endif
+
+}  // namespace
+
+bool format_named(std::string_view name, Format& format) {
+  if (same_name(name, "#rtf"))
+    format = Format::rtf;
+  else if (same_name(name, "#html"))
+    format = Format::html;
+  else if (same_name(name, "#text"))
+    format = Format::text;
+  else
+    return false;
+  return true;
+}
+
+size_t find_escape(std::string_view text, Format format) {
+  if (format == Format::none) return text.find('%');  // a vectorised search
+  for (size_t i = 0; i < text.size(); i += 64)
+    if (const uint64_t mask = escapes_at(text, i, format)) {
+      const size_t at = i + static_cast<size_t>(__builtin_ctzll(mask));
+      return at < text.size() ? at : std::string_view::npos;
+    }
+  return std::string_view::npos;
+}
+
+char* put_escaped(char* to, std::string_view text, Format format) {
+  for (size_t i = 0; i < text.size();) {
+    std::memcpy(to, text.data() + i, 64);  // both have room
+    const uint64_t mask = escapes_at(text, i, format);
+    const size_t run = mask ? static_cast<size_t>(__builtin_ctzll(mask)) : 64;
+    to += run;
+    i += run;
+    if (i < text.size() && run < 64) to = put_special(to, text, i, format);
+  }
+  return to;
+}
+
+void append_escaped(std::string& to, std::string_view text, Format format) {
+  const size_t at = to.size();
+  to.resize(at + escaped_room(text.size()));
+  to.resize(static_cast<size_t>(put_escaped(to.data() + at, text, format) - to.data()));
+}
+
+}  // namespace lyricrtf

@@ -1,0 +1,46 @@
+// The document formats a template file may declare, and how each writes a
+// text that comes from the report.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace lyricrtf {
+
+// `none`: no format line; the report's characters are 8-bit codes and its
+// texts are written as they stand, directives and all.
+enum class Format { none, rtf, html, text };
+
+// The format a format line's name names ("#rtf", "#html" or "#text", case
+// ignored); false when it names none.
+bool format_named(std::string_view name, Format& format);
+
+// The functions below look at a text 64 bytes at a time and may read up to
+// 63 bytes past its end: those must be there to read, as they are in the
+// report reader's window (room_past_end).
+
+// Where `text` (well-formed UTF-8) first holds a byte that `format` writes
+// otherwise than as it stands, or a '%'; npos when it holds none. A line
+// feed is passed over: in a song record it only ends the lines.
+size_t find_escape(std::string_view text, Format format);
+
+// The room that put_escaped may take for a text of n bytes: a byte may
+// become six ("&quot;"), and 64 more may be written past the end.
+constexpr size_t escaped_room(size_t n) { return 6 * n + 64; }
+
+// Writes `text` (well-formed UTF-8) at `to`, which has escaped_room() for
+// it, as `format` writes it, each '%' doubled so that the expander writes
+// it as a percent sign; returns the end of what it wrote:
+//   rtf   \ { } as \\ \{ \}, a tab as "\tab ", from U+0080 on "\uN?" (N the
+//         UTF-16 code as a signed 16-bit number, a pair above U+FFFF),
+//         other characters below U+0020 as U+FFFD; the result is ASCII;
+//   html  & < > " ' as entities, characters below U+0020 but the tab as
+//         U+FFFD, the rest as UTF-8;
+//   text  UTF-8 as it stands.
+char* put_escaped(char* to, std::string_view text, Format format);
+
+// put_escaped at the end of a string.
+void append_escaped(std::string& to, std::string_view text, Format format);
+
+}  // namespace lyricrtf
