@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Measures a whole conversion against iconv on the same report, side by
-# side and alternating, and lyricrtf's peak resident memory.
+# side and alternating, and lyricrtf's peak resident memory: with the bench
+# template as it is (8-bit codes), and with the format line %#rtf added
+# (every character escaped as RTF writes it).
 #
 # Usage: bench/run.sh [RUNS] [SIZES_MB...]     (default: 7 runs; 10 100 1000)
 # The first size of 100 MB or more is the one compared with iconv.
@@ -19,6 +21,8 @@ program="$build/lyricrtf"
 template="$here/template.dat"
 work="$root/build/bench-reports"
 mkdir -p "$work"
+rtf_template="$work/template-rtf.dat"
+{ echo '%#rtf'; cat "$template"; } > "$rtf_template"
 
 # Microseconds, without starting a process.
 now() { local t=${EPOCHREALTIME/./}; echo "${t#0}"; }
@@ -43,13 +47,15 @@ for mb in "${sizes[@]}"; do
   bytes=$(stat -c %s "$report")
   cat "$report" > /dev/null  # into the page cache
 
-  a=() b=()
+  a=() b=() c=()
   for ((i = 0; i < runs; i++)); do
     t0=$(now); taskset -c 0 "$program" -c "$template" -o /dev/null "$report" 2>/dev/null; t1=$(now)
     a+=($((t1 - t0)))
     if [ -z "$compared" ] && [ "$mb" -ge 100 ]; then
       t0=$(now); taskset -c 0 iconv -f UTF-8 -t ISO-8859-1//TRANSLIT "$report" > /dev/null; t1=$(now)
       b+=($((t1 - t0)))
+      t0=$(now); taskset -c 0 "$program" -c "$rtf_template" -o /dev/null "$report" 2>/dev/null; t1=$(now)
+      c+=($((t1 - t0)))
     fi
   done
   ma=$(printf '%s\n' "${a[@]}" | median)
@@ -63,6 +69,9 @@ for mb in "${sizes[@]}"; do
     irate=$(awk -v b="$bytes" -v us="$mb_" 'BEGIN { printf "%.0f", b / us }')
     printf '%6s MB  iconv    median %8.3f s  %5s MB/s\n' "$mb" "$(awk -v us="$mb_" 'BEGIN { print us / 1e6 }')" "$irate"
     printf '          ratio lyricrtf / iconv, both pinned to one core: %.2f\n' "$(awk -v a="$ma" -v b="$mb_" 'BEGIN { print a / b }')"
+    mc=$(printf '%s\n' "${c[@]}" | median)
+    printf '%6s MB  lyricrtf with %%#rtf median %8.3f s\n' "$mb" "$(awk -v us="$mc" 'BEGIN { print us / 1e6 }')"
+    printf '          ratio lyricrtf with %%#rtf / iconv, both pinned to one core: %.2f\n' "$(awk -v a="$mc" -v b="$mb_" 'BEGIN { print a / b }')"
     compared=yes
   fi
 done

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Converts the sample schedule with each template of the gallery and reads
 # the documents back as their readers do: LibreOffice renders the RTF ones
-# to PDF, xmllint parses the web page. Every title and lyrics line must show
-# in order, within the page bounds of each template, and every RTF control
-# word must end with a space, a digit or a brace.
+# to PDF, xmllint parses the web page. Every title, author and lyrics line
+# must show, character for character (Greek and Cyrillic, curly quotes and
+# dashes too) and in order, within the page bounds of each template; every
+# RTF document must be 7-bit ASCII and every control word in it end with a
+# space, a digit or a brace.
 # Usage: gallery_test.sh PROGRAM SOURCE_DIR
 set -euo pipefail
 program=$(realpath "$1")
 sample=$2/examples/sunday.txt
 gallery=$2/data/templates
-for tool in soffice pdftotext pdfinfo xmllint iconv; do
+for tool in soffice pdftotext pdfinfo xmllint; do
   command -v $tool >/dev/null || { echo "skipped: no $tool"; exit 77; }
 done
 work=$(mktemp -d)
@@ -17,12 +19,15 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 fail() { echo "gallery_test: $*"; exit 1; }
 
-# What must show: the titles and lyrics lines, one per line, each song and
-# each stanza after a line "=" (a page each in the slides).
-printf '%%Schedule\n%%C\n%%\\\n%%Song\n=\n%%T\n%%s\n%%\\\n%%Stanza\n=\n%%z\n\n%%\\\n%%Line\n\n\n%%\\\n' >lines.dat
+# What must show: the titles, authors and lyrics lines in UTF-8, one per
+# line, each song and each stanza after a line "=" (a page each in the
+# slides).
+printf '%%#text\n%%Schedule\n%%C\n%%\\\n%%Song\n=\n%%T\n%%A\n%%s\n%%\\\n%%Stanza\n=\n%%z\n\n%%\\\n%%Line\n\n\n%%\\\n' >lines.dat
 "$program" -c lines.dat -o lines.txt "$sample" 2>/dev/null
-iconv -f windows-1252 -t utf-8 lines.txt | grep -v '^=\?$' >expected
+grep -v '^=\?$' lines.txt >expected
 slides=$(grep -c '^=$' lines.txt)
+grep -q 'Христос воскресе' expected && grep -q '“It is well' expected || fail "the sample lacks its new lines"
+
 
 shows_in_order() {
   local rest line
@@ -38,6 +43,7 @@ shows_in_order() {
 while read -r name min max; do
   "$program" -c "$gallery/$name.dat" -o "$name.rtf" "$sample" 2>/dev/null
   ! grep -nE '\\[a-z]+([^a-z0-9 {}-]|$)' "$name.rtf" || fail "$name: an undelimited control word"
+  ! LC_ALL=C grep -n $'[^\t -~]' "$name.rtf" || fail "$name: not 7-bit ASCII"
   soffice -env:UserInstallation="file://$work/profile" --headless --convert-to pdf "$name.rtf" >/dev/null 2>&1
   pdftotext -raw "$name.pdf" "$name.text"  # in the order written, column after column
   shows_in_order "$name.text"
