@@ -5,6 +5,7 @@
 
 #include "driver/command_line.h"
 #include "driver/driver.h"
+#include "text/console.h"
 
 #ifdef _WIN32
 // The MinGW-w64 start-up code expands wildcard arguments (*.txt) into the
@@ -14,6 +15,10 @@ int _dowildcard = -1;
 #endif
 
 int main(int argc, char** argv) {
-  if (argc >= 2) return lyricrtf::_main(argc, argv);
-  return lyricrtf::interactive(argc == 1 ? argv[0] : "", stdin, stdout);
+  if (argc < 2) return lyricrtf::interactive(argc == 1 ? argv[0] : "", stdin, stdout);
+  const int code = lyricrtf::_main(argc, argv);
+  // A schedule dropped onto the program: its console would close before
+  // the titles and messages could be read.
+  if (lyricrtf::console_of_its_own()) lyricrtf::wait_for_return(stdin, stdout);
+  return code;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and runs the installed program
 # through PATH from another directory: it must find its default template
-# file beside itself and write the same document as the build tree's.
+# file beside itself, and a gallery template by its name alone, and write
+# the same documents as the build tree's.
 # Usage: install_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
@@ -20,4 +21,7 @@ PATH="$work/prefix/bin:$PATH" lyricrtf sunday.txt 2>"$work/installed.err"
 cmp sunday.rtf "$work/built.rtf"
 cmp "$work/installed.err" "$work/built.err"
 grep -q 'Amazing Grace' sunday.rtf
-echo "installed program converts through PATH"
+PATH="$work/prefix/bin:$PATH" lyricrtf -c slides -o slides.rtf sunday.txt 2>/dev/null
+"$build/lyricrtf" -c "$source/data/templates/slides.dat" -o "$work/slides.rtf" sunday.txt 2>/dev/null
+cmp slides.rtf "$work/slides.rtf"
+echo "installed program converts through PATH, with gallery templates by name"

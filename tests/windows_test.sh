@@ -25,6 +25,10 @@ grep -q 'Amazing Grace' out/a.rtf || fail "no lyrics in the document"
 [ "$(grep -c $'\r$' out/a.rtf)" = "$(tr -cd '\n' <out/a.rtf | wc -c)" ] || fail "an LF reached the document alone"
 grep -q $'^Amazing Grace\r$' stderr || fail "titles are not shown line by line: $(cat stderr)"
 
+# A gallery template by its name alone, from templates beside the program.
+run -c slides /o 'out\s.rtf' 'sched\sunday.txt'
+grep -q 'pagebb' out/s.rtf || fail "-c slides did not take the gallery's slides.dat"
+
 # Wildcards match ignoring case; a pattern matching nothing stays as typed,
 # and a name with a wildcard in it is no valid file name.
 cp sched/sunday.txt sched/b.TXT

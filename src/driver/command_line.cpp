@@ -69,10 +69,14 @@ int interactive(const char* program, FILE* in, FILE* out, const Platform& platfo
   std::fputs("\nProgram Starting\n\n", out);
   std::fflush(out);
   int code = _main(static_cast<int>(args.size()) - 1, args.data(), platform);
+  wait_for_return(in, out);
+  return code;
+}
+
+void wait_for_return(FILE* in, FILE* out) {
   std::fputs("\nProgram Complete\n(hit return to exit)...", out);
   std::fflush(out);
-  std::getc(in);  // wait for Return; an ended input ends the wait at once
-  return code;
+  std::getc(in);  // an ended input ends the wait at once
 }
 
 }  // namespace lyricrtf

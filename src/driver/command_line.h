@@ -26,6 +26,9 @@ bool read_line(FILE* in, std::string& line);
 std::vector<std::string> split_command_line(
     std::string text, const std::function<bool(std::string&)>& continuation);
 
+// Writes the closing lines of a run to `out` and waits for Return on `in`.
+void wait_for_return(FILE* in, FILE* out);
+
 // Asks for a command line on `out`, reads it from `in`, runs the
 // conversion between two banners and waits for Return. `program` becomes
 // argument 0. Returns the conversion's exit code.

@@ -90,6 +90,24 @@ void fatal_file(const char* format, const std::string& name) {
   system_error();
 }
 
+// A template file that -c names without a folder, and that does not open
+// as typed, is looked for in the gallery: the folder templates beside the
+// program, or ../share/lyricrtf/templates from the program's folder after an
+// install; in each as typed, then with ".dat" added.
+File open_from_gallery(const std::string& name, const std::string& program,
+                       const Platform& platform) {
+  const char s = platform.separator;
+  if (name.find_first_of(s == '\\' ? "\\/:" : "/") != std::string::npos) return nullptr;
+  std::string dir, base, ext;
+  splitpath(program, dir, base, ext, s);
+  if (!dir.empty() && dir.back() != s) dir.push_back(s);
+  const std::string shared = std::string("..") + s + "share" + s + "lyricrtf" + s + "templates";
+  for (const std::string& folder : {std::string("templates"), shared})
+    for (const std::string& file : {name, name + "." + template_extension})
+      if (File found{std::fopen((dir + folder + s + file).c_str(), "r")}) return found;
+  return nullptr;
+}
+
 int run(int argc, char** argv, const Platform& platform) {
   config.clear();
   output.clear();
@@ -114,9 +132,10 @@ int run(int argc, char** argv, const Platform& platform) {
     splitpath(input, dir, name, ext, platform.separator);
     output = makepath(dir, name, output_extension, platform.separator);
   }
-  if (config.empty()) {
-    std::string program = argv[0] ? argv[0] : "";
-    if (platform.locate_bare) program = locate_program(program, std::getenv("PATH"));
+  std::string program = argv[0] ? argv[0] : "";
+  if (platform.locate_bare) program = locate_program(program, std::getenv("PATH"));
+  const bool named = !config.empty();
+  if (!named) {
     if (program.size() > max_program_path) {
       fatal("Fatal: Program path too long, move it closer to the root of the disk\n");
       return exit_fatal;
@@ -129,6 +148,11 @@ int run(int argc, char** argv, const Platform& platform) {
   init();
   {
     File templates(std::fopen(config.c_str(), "r"));
+    if (!templates && named) {
+      const int error = errno;  // the fatal line names the file as typed
+      templates = open_from_gallery(config, program, platform);
+      errno = error;
+    }
     if (!templates) {
       fatal_file("Fatal: Configuration file %s failed to open\n", config);
       return exit_fatal;

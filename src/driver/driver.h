@@ -21,7 +21,7 @@ constexpr Platform native = windows;
 constexpr Platform native = posix;
 #endif
 
-constexpr const char* version = "7.0";
+constexpr const char* version = LYRICRTF_VERSION;  // the project's, set by the build
 
 // Exit codes of a run.
 constexpr int exit_ok = 0;

@@ -107,6 +107,11 @@ bool read_console_line(FILE* in, std::string& line, bool& ended) {
   return true;
 }
 
+bool console_of_its_own() {
+  DWORD processes[2];
+  return console_of(stdin) && GetConsoleProcessList(processes, 2) == 1;
+}
+
 #endif
 
 }  // namespace lyricrtf

@@ -49,9 +49,15 @@ std::string code_page_text(std::wstring_view text, unsigned code_page);
 // without its line end. Returns false when `in` is no console.
 // `ended` tells when the input ended before anything was read.
 bool read_console_line(FILE* in, std::string& line, bool& ended);
+
+// Whether the process is alone on its console, with standard input on it:
+// as when a file is dropped onto the program, which Windows starts in a
+// console of its own that closes when the program ends.
+bool console_of_its_own();
 #else
 inline bool write_console(std::string_view, bool) { return false; }
 inline bool read_console_line(FILE*, std::string&, bool&) { return false; }
+inline bool console_of_its_own() { return false; }
 #endif
 
 }  // namespace lyricrtf

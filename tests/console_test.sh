@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Runs lyricrtf.exe under Wine in a real console, a terminal that tmux
+# holds, the three ways Windows users start it: a schedule dropped onto the
+# program (started directly, alone on its console: it waits for Return), the
+# same from a console window (cmd /c: it does not wait), and a double click
+# (no arguments: a typed line with an accented file name). The titles must
+# show as characters: 8-bit codes (’ “ ” é) and, with %#rtf, Greek and
+# Cyrillic.
+# Usage: console_test.sh EXE SOURCE_DIR WINE_COMMAND...
+set -euo pipefail
+exe=$(realpath "$1")
+source=$2
+shift 2
+command -v tmux >/dev/null || { echo "skipped: no tmux"; exit 77; }
+wine=$(printf '%q ' "$@")
+work=$(mktemp -d)
+socket="lyricrtf-console-$$"
+trap 'tmux -L "$socket" kill-server 2>/dev/null || true; rm -rf "$work"' EXIT
+cd "$work"
+cp "$source/examples/sunday.txt" sunday.txt
+cp sunday.txt café.txt
+printf '\xEF\xBB\xBFSchedule Detail\nfor S.sch\n\xE2\x80\x99Tis \xE2\x80\x9Cso\xE2\x80\x9D, caf\xC3\xA9\nVerse 1\nx\n      \nA\nc\nN\n' >quotes.txt
+printf '%%Schedule\n%%C\n%%\\\n%%Song\n%%T\n%%\\\n' >eight-bit.dat
+fail() { echo "console_test: $*"; screen; exit 1; }
+screen() { tmux -L "$socket" capture-pane -p -t run 2>/dev/null | sed '/^$/d'; }
+
+# Starts a command line in a fresh terminal; the shell then tells the exit
+# code.
+start() {
+  tmux -L "$socket" kill-server 2>/dev/null || true
+  tmux -L "$socket" new-session -d -s run -x 150 -y 50 \
+    "cd $(printf '%q' "$work") && $wine$1; echo EXIT=\$?; sleep 60"
+}
+# Waits until the terminal shows `text`, for at most 60 seconds.
+shows() {
+  for _ in $(seq 600); do
+    grep -qF -- "$1" <<<"$(screen)" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# A drop: the titles as characters, then the closing lines and a wait.
+start "$(printf '%q' "$exe") sunday.txt"
+shows '(hit return to exit)...' || fail "a drop does not wait"
+for title in 'Il est né, le divin Enfant' 'Χριστός ανέστη – Христос воскресе' 'Holy, Holy, Holy'; do
+  grep -qF -- "$title" <<<"$(screen)" || fail "a drop does not show \"$title\""
+done
+! grep -q 'EXIT=' <<<"$(screen)" || fail "a drop ended without waiting"
+tmux -L "$socket" send-keys -t run Enter
+shows 'EXIT=0' || fail "a drop did not end with exit code 0 on Return"
+grep -q 'Amazing Grace' sunday.rtf || fail "a drop did not convert"
+
+# From a console window the program does not wait; 8-bit titles show as
+# the characters of their Windows-1252 codes.
+start "cmd /c $(printf '%q' "$exe") -c eight-bit.dat quotes.txt"
+shows 'EXIT=0' || fail "cmd /c did not end by itself"
+grep -qF '’Tis “so”, café' <<<"$(screen)" || fail "8-bit titles do not show as characters"
+! grep -q 'Program Complete' <<<"$(screen)" || fail "cmd /c waited"
+
+# A double click: a typed line with an accented file name.
+start "$(printf '%q' "$exe")"
+shows 'Enter command :' || fail "no prompt"
+tmux -L "$socket" send-keys -t run 'café.txt' Enter
+shows '(hit return to exit)...' || fail "no closing lines after a typed line"
+tmux -L "$socket" send-keys -t run Enter
+shows 'EXIT=0' || fail "the typed line did not end with exit code 0"
+grep -q 'Amazing Grace' café.rtf || fail "café.txt was not converted"
+echo "lyricrtf.exe waits after a drop, and only then, and shows its titles as characters"
