@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Renders the first page of the sample schedule converted with each
-# template of the gallery into doc/pictures/NAME.png, for the README: the
+# Renders the first page of the sample schedule converted with the default
+# template and each template of the gallery into doc/pictures/NAME.png, for
+# the README and the web edition: the
 # RTF documents through LibreOffice and pdftoppm, the web page through
 # headless Chromium when it is installed. Rerun it whenever a template
 # changes, and keep each picture under 60 KB.
@@ -13,8 +14,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p doc/pictures
 
-for name in booklet large-print slides; do
-  "$program" -c "data/templates/$name.dat" -o "$work/$name.rtf" examples/sunday.txt 2>/dev/null
+for name in lyricrtf7 booklet large-print slides; do
+  template=data/templates/$name.dat
+  [ "$name" != lyricrtf7 ] || template=data/lyricrtf7.dat
+  "$program" -c "$template" -o "$work/$name.rtf" examples/sunday.txt 2>/dev/null
   (cd "$work" && soffice -env:UserInstallation="file://$work/profile" --headless \
     --convert-to pdf "$name.rtf" >/dev/null 2>&1)
   pdftoppm -png -r 40 -f 1 -l 1 -singlefile "$work/$name.pdf" "doc/pictures/$name"

@@ -21,33 +21,24 @@ cp "$source/examples/sunday.txt" sunday.txt
 cp sunday.txt café.txt
 printf '\xEF\xBB\xBFSchedule Detail\nfor S.sch\n\xE2\x80\x99Tis \xE2\x80\x9Cso\xE2\x80\x9D, caf\xC3\xA9\nVerse 1\nx\n      \nA\nc\nN\n' >quotes.txt
 printf '%%Schedule\n%%C\n%%\\\n%%Song\n%%T\n%%\\\n' >eight-bit.dat
+term() { tmux -L "$socket" "$@"; }
+screen() { term capture-pane -p -t run 2>/dev/null | sed '/^$/d'; }
 fail() { echo "console_test: $*"; screen; exit 1; }
-screen() { tmux -L "$socket" capture-pane -p -t run 2>/dev/null | sed '/^$/d'; }
-
 # Starts a command line in a fresh terminal; the shell then tells the exit
-# code.
+# code. `shows` waits until the terminal shows a text, at most 60 seconds.
 start() {
-  tmux -L "$socket" kill-server 2>/dev/null || true
-  tmux -L "$socket" new-session -d -s run -x 150 -y 50 \
-    "cd $(printf '%q' "$work") && $wine$1; echo EXIT=\$?; sleep 60"
+  term kill-server 2>/dev/null || true
+  term new-session -d -s run -x 150 -y 50 "cd $(printf '%q' "$work") && $wine$1; echo EXIT=\$?; sleep 60"
 }
-# Waits until the terminal shows `text`, for at most 60 seconds.
-shows() {
-  for _ in $(seq 600); do
-    grep -qF -- "$1" <<<"$(screen)" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+shows() { for _ in $(seq 600); do grep -qF -- "$1" <<<"$(screen)" && return; sleep 0.1; done; return 1; }
 
 # A drop: the titles as characters, then the closing lines and a wait.
 start "$(printf '%q' "$exe") sunday.txt"
 shows '(hit return to exit)...' || fail "a drop does not wait"
-for title in 'Il est né, le divin Enfant' 'Χριστός ανέστη – Христос воскресе' 'Holy, Holy, Holy'; do
-  grep -qF -- "$title" <<<"$(screen)" || fail "a drop does not show \"$title\""
-done
+grep -qF 'Il est né, le divin Enfant' <<<"$(screen)" && grep -qF 'Χριστός ανέστη – Христос воскресе' <<<"$(screen)" ||
+  fail "a drop does not show the titles as characters"
 ! grep -q 'EXIT=' <<<"$(screen)" || fail "a drop ended without waiting"
-tmux -L "$socket" send-keys -t run Enter
+term send-keys -t run Enter
 shows 'EXIT=0' || fail "a drop did not end with exit code 0 on Return"
 grep -q 'Amazing Grace' sunday.rtf || fail "a drop did not convert"
 
@@ -61,9 +52,9 @@ grep -qF '’Tis “so”, café' <<<"$(screen)" || fail "8-bit titles do not sh
 # A double click: a typed line with an accented file name.
 start "$(printf '%q' "$exe")"
 shows 'Enter command :' || fail "no prompt"
-tmux -L "$socket" send-keys -t run 'café.txt' Enter
+term send-keys -t run 'café.txt' Enter
 shows '(hit return to exit)...' || fail "no closing lines after a typed line"
-tmux -L "$socket" send-keys -t run Enter
+term send-keys -t run Enter
 shows 'EXIT=0' || fail "the typed line did not end with exit code 0"
 grep -q 'Amazing Grace' café.rtf || fail "café.txt was not converted"
 echo "lyricrtf.exe waits after a drop, and only then, and shows its titles as characters"

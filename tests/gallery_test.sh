@@ -11,9 +11,8 @@ set -euo pipefail
 program=$(realpath "$1")
 sample=$2/examples/sunday.txt
 gallery=$2/data/templates
-for tool in soffice pdftotext pdfinfo xmllint; do
-  command -v $tool >/dev/null || { echo "skipped: no $tool"; exit 77; }
-done
+command -v soffice >/dev/null && command -v pdftotext >/dev/null && command -v xmllint >/dev/null ||
+  { echo "skipped: LibreOffice, poppler-utils or libxml2-utils missing"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -26,8 +25,6 @@ printf '%%#text\n%%Schedule\n%%C\n%%\\\n%%Song\n=\n%%T\n%%A\n%%s\n%%\\\n%%Stanza
 "$program" -c lines.dat -o lines.txt "$sample" 2>/dev/null
 grep -v '^=\?$' lines.txt >expected
 slides=$(grep -c '^=$' lines.txt)
-grep -q 'Христос воскресе' expected && grep -q '“It is well' expected || fail "the sample lacks its new lines"
-
 
 shows_in_order() {
   local rest line

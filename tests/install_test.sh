@@ -3,10 +3,11 @@
 # through PATH from another directory: it must find its default template
 # file beside itself, and a gallery template by its name alone, and write
 # the same documents as the build tree's.
-# Usage: install_test.sh BUILD_DIR SOURCE_DIR
+# Usage: install_test.sh BUILD_DIR SOURCE_DIR WEB_PAGE
 set -euo pipefail
 build=$1
 source=$2
+web_page=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -14,6 +15,8 @@ cmake --install "$build" --prefix "$work/prefix" >/dev/null
 for file in bin/lyricrtf bin/lyricrtf7.dat share/man/man1/lyricrtf.1 share/lyricrtf/templates/{booklet,large-print,slides,web}.dat; do
   [ -f "$work/prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
+# The web edition, where it has been built.
+[ ! -f "$web_page" ] || cmp "$web_page" "$work/prefix/share/lyricrtf/lyricrtf.html"
 
 mkdir "$work/elsewhere" && cd "$work/elsewhere" && cp "$source/examples/sunday.txt" .
 PATH="$work/prefix/bin:$PATH" lyricrtf sunday.txt 2>"$work/installed.err"

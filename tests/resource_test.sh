@@ -6,9 +6,7 @@
 set -euo pipefail
 exe=$1
 version=$2
-for tool in wrestool icotool iconv; do
-  command -v $tool >/dev/null || { echo "skipped: no $tool"; exit 77; }
-done
+command -v wrestool >/dev/null && command -v icotool >/dev/null || { echo "skipped: no icoutils"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "resource_test: $*"; exit 1; }
