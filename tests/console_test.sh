@@ -22,13 +22,15 @@ cp sunday.txt café.txt
 printf '\xEF\xBB\xBFSchedule Detail\nfor S.sch\n\xE2\x80\x99Tis \xE2\x80\x9Cso\xE2\x80\x9D, caf\xC3\xA9\nVerse 1\nx\n      \nA\nc\nN\n' >quotes.txt
 printf '%%Schedule\n%%C\n%%\\\n%%Song\n%%T\n%%\\\n' >eight-bit.dat
 term() { tmux -L "$socket" "$@"; }
-screen() { term capture-pane -p -t run 2>/dev/null | sed '/^$/d'; }
+screen() { term capture-pane -p -t "run$runs" 2>/dev/null | sed '/^$/d'; }
 fail() { echo "console_test: $*"; screen; exit 1; }
-# Starts a command line in a fresh terminal; the shell then tells the exit
-# code. `shows` waits until the terminal shows a text, at most 60 seconds.
+# Starts a command line in a terminal of its own, a new session on the one
+# server; the shell then tells the exit code. `shows` waits until the
+# terminal shows a text, at most 60 seconds.
+runs=0
 start() {
-  term kill-server 2>/dev/null || true
-  term new-session -d -s run -x 150 -y 50 "cd $(printf '%q' "$work") && $wine$1; echo EXIT=\$?; sleep 60"
+  runs=$((runs + 1))
+  term new-session -d -s "run$runs" -x 150 -y 50 "cd $(printf '%q' "$work") && $wine$1; echo EXIT=\$?; sleep 60"
 }
 shows() { for _ in $(seq 600); do grep -qF -- "$1" <<<"$(screen)" && return; sleep 0.1; done; return 1; }
 
@@ -38,7 +40,7 @@ shows '(hit return to exit)...' || fail "a drop does not wait"
 grep -qF 'Il est né, le divin Enfant' <<<"$(screen)" && grep -qF 'Χριστός ανέστη – Христос воскресе' <<<"$(screen)" ||
   fail "a drop does not show the titles as characters"
 ! grep -q 'EXIT=' <<<"$(screen)" || fail "a drop ended without waiting"
-term send-keys -t run Enter
+term send-keys -t "run$runs" Enter
 shows 'EXIT=0' || fail "a drop did not end with exit code 0 on Return"
 grep -q 'Amazing Grace' sunday.rtf || fail "a drop did not convert"
 
@@ -52,9 +54,9 @@ grep -qF '’Tis “so”, café' <<<"$(screen)" || fail "8-bit titles do not sh
 # A double click: a typed line with an accented file name.
 start "$(printf '%q' "$exe")"
 shows 'Enter command :' || fail "no prompt"
-term send-keys -t run 'café.txt' Enter
+term send-keys -t "run$runs" 'café.txt' Enter
 shows '(hit return to exit)...' || fail "no closing lines after a typed line"
-term send-keys -t run Enter
+term send-keys -t "run$runs" Enter
 shows 'EXIT=0' || fail "the typed line did not end with exit code 0"
 grep -q 'Amazing Grace' café.rtf || fail "café.txt was not converted"
 echo "lyricrtf.exe waits after a drop, and only then, and shows its titles as characters"
