@@ -42,7 +42,7 @@ var Module = {
   print: (line) => lines.push(line),
   printErr: (line) => lines.push(line),
   onRuntimeInitialized: () => {
-    FS.mkdir('/work');
+    FS.mkdir('/conversion');
     FS.mkdir('/own');
     showPicture();
     ready();
@@ -101,9 +101,9 @@ async function convert(event) {
   await new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
 
   const own = page.own.files[0];
-  clear('/work');
+  clear('/conversion');
   clear('/own');
-  FS.writeFile('/work/' + schedule.name, new Uint8Array(await schedule.arrayBuffer()));
+  FS.writeFile('/conversion/' + schedule.name, new Uint8Array(await schedule.arrayBuffer()));
   let template = '/templates/' + page.template.value + '.dat';
   if (own) {
     template = '/own/' + own.name;
@@ -111,7 +111,7 @@ async function convert(event) {
   }
   // As the program names the document: the schedule's name up to its first '.'.
   const output = schedule.name.split('.')[0] + (await extensionOf(own));
-  FS.chdir('/work');
+  FS.chdir('/conversion');
   lines = [];
   const started = performance.now();
   const code = Module.callMain(['-c', template, '-o', output, schedule.name]);
@@ -129,12 +129,12 @@ function show(code, output, seconds) {
       (code === 0 ? ' It took ' + took + '.' : '');
   page.messages.textContent = lines.join('\n');
   const fatal = lines.some((line) => line.startsWith('Fatal: '));
-  const written = !fatal && FS.analyzePath('/work/' + output).exists;
+  const written = !fatal && FS.analyzePath('/conversion/' + output).exists;
   page.download.hidden = !written;
   page.preview.hidden = true;
   page.preview.removeAttribute('src');
   if (written) {
-    const bytes = FS.readFile('/work/' + output);
+    const bytes = FS.readFile('/conversion/' + output);
     const type = output.endsWith('.html') ? 'text/html' : output.endsWith('.rtf') ? 'application/rtf' : 'text/plain';
     page.download.href = objectUrl(new Blob([bytes], { type }));
     page.download.download = output;
