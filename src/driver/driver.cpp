@@ -170,11 +170,9 @@ int run(int argc, char** argv, const Platform& platform) {
   // report's text like the names that follow it.
   std::string path = input.substr(0, input.find('.'));
   if (format != Format::none) {
-    std::string characters = path_text(path);
-    const size_t size = characters.size();
-    characters.resize(size + 64);  // room to read past its end
+    const std::string characters = path_text(path);
     path.clear();
-    append_escaped(path, std::string_view(characters).substr(0, size), format);
+    append_escaped(path, characters, format);
   }
   store_escape(schedule_name_slot, path);
 

@@ -134,33 +134,26 @@ bool get_stanza() {
   for (; last < count && !tag_of(line(last), last + 1 == count); ++last) size += lines[last].size;
   const std::string_view separator = slot_text(separator_slot);
   const bool plain = !songbuf.percent && escape[separator_slot].plain;
-  if (songbuf.clean || format == Format::none) {
-    if (last > first) size += (last - first - 1) * separator.size();
-    if (joined.size() < size + 64) joined.resize(size + 64);  // room for copy_with_room
-    char* to = joined.data();
-    for (size_t i = first; i < last; ++i) {
-      if (i > first) {
-        copy_bytes(to, separator);
-        to += separator.size();
-      }
+  // Lines with something to escape are written as the format writes them;
+  // the separator, the template's own, always as it stands.
+  const bool escaping = !songbuf.clean && format != Format::none;
+  const size_t room = (escaping ? escaped_room(size) : size) +
+                      (last - first) * (separator.size() + 64);  // room for the 64-byte copies
+  if (joined.size() < room) joined.resize(room);
+  char* to = joined.data();
+  for (size_t i = first; i < last; ++i) {
+    if (i > first) {
+      copy_bytes(to, separator);
+      to += separator.size();
+    }
+    if (escaping) {
+      to = put_escaped(to, line(i), format);
+    } else {
       copy_with_room(to, base + lines[i].at, lines[i].size);  // a line has room in the window
       to += lines[i].size;
     }
-  } else {
-    // Lines with something to escape: each as the format writes it, and the
-    // separator, the template's own, as it stands.
-    const size_t room = escaped_room(size) + (last - first) * (separator.size() + 64);
-    if (joined.size() < room) joined.resize(room);
-    char* to = joined.data();
-    for (size_t i = first; i < last; ++i) {
-      if (i > first) {
-        copy_bytes(to, separator);
-        to += separator.size();
-      }
-      to = put_escaped(to, line(i), format);
-    }
-    size = static_cast<size_t>(to - joined.data());
   }
+  size = static_cast<size_t>(to - joined.data());
   sbp = last;
   store_view(tag_slot, tag, true);  // a tag word is letters only
   store_report_text(suffix_slot, suffix, songbuf.clean);

@@ -147,9 +147,13 @@ char* put_escaped(char* to, std::string_view text, Format format) {
 }
 
 void append_escaped(std::string& to, std::string_view text, Format format) {
+  std::string padded(text);
+  padded.resize(text.size() + 64);  // the room put_escaped reads past the end
   const size_t at = to.size();
   to.resize(at + escaped_room(text.size()));
-  to.resize(static_cast<size_t>(put_escaped(to.data() + at, text, format) - to.data()));
+  const char* end =
+      put_escaped(to.data() + at, std::string_view(padded).substr(0, text.size()), format);
+  to.resize(static_cast<size_t>(end - to.data()));
 }
 
 }  // namespace lyricrtf

@@ -40,7 +40,8 @@ constexpr size_t escaped_room(size_t n) { return 6 * n + 64; }
 //   text  UTF-8 as it stands.
 char* put_escaped(char* to, std::string_view text, Format format);
 
-// put_escaped at the end of a string.
+// put_escaped at the end of a string, for a text that may lie anywhere: it
+// reads nothing past the text's end.
 void append_escaped(std::string& to, std::string_view text, Format format);
 
 }  // namespace lyricrtf
