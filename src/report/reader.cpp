@@ -65,21 +65,29 @@ size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at
                         _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(x, one), carriage_return),
                                      _mm_cmpeq_epi8(x, zero)));
   };
-  for (; i + 16 <= n; i += 16) {
+  auto mask = [](__m128i low, __m128i high) {
+    return static_cast<uint32_t>(_mm_movemask_epi8(low)) |
+           static_cast<uint32_t>(_mm_movemask_epi8(high)) << 16;
+  };
+  for (; i + 32 <= n; i += 32) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), x);  // the window has room
-    const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(special(x)));
-    unsigned lines = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, line_feed)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 16), y);
+    const uint32_t stops = mask(special(x), special(y));
+    uint32_t lines = mask(_mm_cmpeq_epi8(x, line_feed), _mm_cmpeq_epi8(y, line_feed));
     if (stops) lines &= (stops & -stops) - 1;  // only those before the first stop
-    // Sixteen bytes of lyrics hold no line feed, one or two. Both entries
-    // are written whatever their number, which is then counted: a loop
-    // over the line feeds mispredicted its end on almost every line.
+    // Thirty-two bytes of lyrics hold one line feed, two or three. Three
+    // entries are written whatever their number, which is then counted: a
+    // loop over the line feeds mispredicted its end on almost every line.
     const size_t at = out_at + i;
-    const unsigned second = lines & (lines - 1);
-    feeds[0] = at + static_cast<size_t>(__builtin_ctz(lines | 0x10000));
-    feeds[1] = at + static_cast<size_t>(__builtin_ctz(second | 0x10000));
-    feeds += (lines != 0) + (second != 0);
-    for (unsigned more = second & (second - 1); more; more &= more - 1)
+    const uint32_t second = lines & (lines - 1), third = second & (second - 1);
+    constexpr uint64_t none = uint64_t{1} << 32;
+    feeds[0] = at + static_cast<size_t>(__builtin_ctzll(lines | none));
+    feeds[1] = at + static_cast<size_t>(__builtin_ctzll(second | none));
+    feeds[2] = at + static_cast<size_t>(__builtin_ctzll(third | none));
+    feeds += (lines != 0) + (second != 0) + (third != 0);
+    for (uint32_t more = third & (third - 1); more; more &= more - 1)
       *feeds++ = at + static_cast<size_t>(__builtin_ctz(more));
     if (stops) return i + static_cast<size_t>(__builtin_ctz(stops));
   }
