@@ -44,16 +44,18 @@ std::vector<Span> lines;  // the lyrics of the record being read
 // lyrics line, so a cut-off record ends there.
 bool read_lyrics(Report& in, Span title, bool& passed_over) {
   lines.clear();
-  Span line;
-  bool more = get_line(in, line);
-  if (text(in, line) == text(in, title)) passed_over = true;  // slides repeat their title
-  if (text(in, line) == end_of_lyrics) return false;
-  while (more) {
-    lines.push_back(line);
-    more = get_line(in, line);
-    if (more && text(in, line) == end_of_lyrics) return false;
+  for (bool first = true;; first = false) {
+    // Read straight into the list: a Span copied from the stack after
+    // get_line's two stores was loaded whole before they had landed, and
+    // that stall took a tenth of a conversion's time.
+    Span& line = lines.emplace_back();
+    const bool more = get_line(in, line);
+    if (first && text(in, line) == text(in, title)) passed_over = true;  // slides repeat their title
+    if (!more || text(in, line) == end_of_lyrics) {
+      lines.pop_back();
+      return !more;
+    }
   }
-  return true;
 }
 
 }  // namespace
@@ -115,6 +117,7 @@ bool get_song(Report& in) {
   store_report_text(number_slot, text(in, number), clean);
 
   songbuf.report = &in;
+  songbuf.size = record.size();
   songbuf.clean = clean;
   songbuf.percent = !clean && record.find('%') != std::string_view::npos;
   songbuf.lines.swap(lines);

@@ -16,6 +16,7 @@ namespace lyricrtf {
 struct Lyrics {
   const Report* report = nullptr;
   std::vector<Span> lines;
+  size_t size = 0;       // the bytes of the record, its lines' ends and all
   bool clean = false;    // the record holds nothing to escape (find_escape)
   bool percent = false;  // the record holds a '%'
 };

@@ -80,14 +80,15 @@ std::string joined;  // slot z's text at its start: the stanza joined last
 
 }  // namespace
 
-// A line's first eight bytes as one word, the first byte lowest, with zeros
-// past the line's end. A line lies in the report's window, which holds
+// A line's first eight bytes as one word, the first byte lowest. Past the
+// line's end it holds whatever follows, which tag_of's tests of the size
+// leave aside. A line lies in the report's window, which holds
 // room_past_end bytes after its last character: the load stays inside it.
 inline uint64_t first_word(std::string_view line) {
   static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte must be the lowest");
   uint64_t word;
   std::memcpy(&word, line.data(), sizeof word);
-  return line.size() >= 8 ? word : word & ((uint64_t{1} << (8 * line.size())) - 1);
+  return word;
 }
 
 // The tag's number (1 to 7, the order of `tags`) when `line` is a tag line,
@@ -99,7 +100,9 @@ inline uint64_t first_word(std::string_view line) {
 // with a tag's initial: a test letter by letter took a mispredicted branch
 // on most lines, one masked compare of a word takes none.
 inline int tag_of(std::string_view line, bool last) {
-  const int tag = line.empty() ? 0 : tag_by_initial[static_cast<unsigned char>(line[0])];
+  // An empty line's first byte is the window's next: it may name a tag,
+  // whose size is then never the line's.
+  const int tag = tag_by_initial[static_cast<unsigned char>(line.data()[0])];
   const TagWord& t = tag_words[static_cast<size_t>(tag)];
   const uint64_t word = first_word(line) | t.case_bits;
   const unsigned char next = static_cast<unsigned char>(word >> (8 * t.size + 8));
@@ -127,37 +130,35 @@ bool get_stanza() {
     tag = head.substr(0, name);
     if (head.size() > name) suffix = head.substr(name + 1);
   }
-  // The stanza's lines run to the next tag line: first find them and the
-  // room their text takes, then copy them in.
-  const size_t first = sbp + 1;
-  size_t last = first, size = 0;
-  for (; last < count && !tag_of(line(last), last + 1 == count); ++last) size += lines[last].size;
+  // The stanza's lines run to the next tag line. They are copied in as
+  // they are found, each after a separator: room for all the record's
+  // lines is made first, so that one loop takes both steps.
   const std::string_view separator = slot_text(separator_slot);
   const bool plain = !songbuf.percent && escape[separator_slot].plain;
   // Lines with something to escape are written as the format writes them;
   // the separator, the template's own, always as it stands.
   const bool escaping = !songbuf.clean && format != Format::none;
-  const size_t room = (escaping ? escaped_room(size) : size) +
-                      (last - first) * (separator.size() + 64);  // room for the 64-byte copies
+  const size_t room = (escaping ? escaped_room(songbuf.size) : songbuf.size) +
+                      (count - sbp) * (separator.size() + 64);  // room for the 64-byte copies
   if (joined.size() < room) joined.resize(room);
+  const char* start = joined.data() + separator.size();  // after the first separator
   char* to = joined.data();
-  for (size_t i = first; i < last; ++i) {
-    if (i > first) {
-      copy_bytes(to, separator);
-      to += separator.size();
-    }
+  size_t last = sbp + 1;
+  for (; last < count && !tag_of(line(last), last + 1 == count); ++last) {
+    copy_bytes(to, separator);
+    to += separator.size();
     if (escaping) {
-      to = put_escaped(to, line(i), format);
+      to = put_escaped(to, line(last), format);
     } else {
-      copy_with_room(to, base + lines[i].at, lines[i].size);  // a line has room in the window
-      to += lines[i].size;
+      copy_with_room(to, base + lines[last].at, lines[last].size);  // a line has room in the window
+      to += lines[last].size;
     }
   }
-  size = static_cast<size_t>(to - joined.data());
+  const size_t size = last > sbp + 1 ? static_cast<size_t>(to - start) : 0;
   sbp = last;
   store_view(tag_slot, tag, true);  // a tag word is letters only
   store_report_text(suffix_slot, suffix, songbuf.clean);
-  store_view(stanza_text_slot, std::string_view(joined.data(), size), plain);
+  store_view(stanza_text_slot, std::string_view(start, size), plain);
   return true;
 }
 
