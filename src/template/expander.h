@@ -21,7 +21,8 @@ constexpr int max_nesting = 1000;
 // as its song loops ask. Starts afresh: no lyrics, both loops idle.
 void put_schedule(FILE* out, Report& in);
 
-// Writes the expansion of `text` to `out`. The text must outlive the call.
+// Writes the expansion of `text` to `out`. The text must outlive the call
+// and have room_past_text bytes after it to read.
 // What it writes may wait in the expander's buffer until put_schedule
 // returns.
 void put_text(FILE* out, std::string_view text, Report& in);

@@ -7,10 +7,22 @@ namespace lyricrtf {
 std::array<Slot, slot_count> escape;
 Format format = Format::none;
 
+namespace {
+
+// Makes `text` the slot's own text, with its room after it.
+void own(Slot& s, std::string_view text) {
+  s.own.assign(text);
+  s.own.resize(text.size() + room_past_text);
+  s.text = std::string_view(s.own.data(), text.size());
+  s.borrowed = false;
+}
+
+}  // namespace
+
 void init() {
   for (Slot& slot : escape) {
     std::string().swap(slot.own);  // a huge text of an earlier run goes
-    slot.text = slot.own;
+    slot.text = std::string_view(no_text, 0);
     slot.borrowed = false;
     slot.plain = false;
     slot.version = 0;
@@ -21,19 +33,14 @@ void init() {
 
 void store_escape(int slot, std::string_view text) {
   Slot& s = escape[slot];
-  s.own.assign(text.substr(0, text.find('\0')));
-  s.text = s.own;
-  s.borrowed = false;
-  s.plain = s.own.find('%') == std::string::npos;
+  own(s, text.substr(0, text.find('\0')));
+  s.plain = s.text.find('%') == std::string_view::npos;
   ++s.version;
 }
 
 void settle_views() {
   for (Slot& s : escape) {
-    if (!s.borrowed) continue;
-    s.own.assign(s.text);  // the same text: the version stays
-    s.text = s.own;
-    s.borrowed = false;
+    if (s.borrowed) own(s, s.text);  // the same text: the version stays
   }
 }
 

@@ -9,6 +9,7 @@
 // them, a stanza's where get_stanza joined it. A borrowed text stays where it
 // is until the slot is stored again or settle_views() gives every borrowing
 // slot a copy, which the report reader does before it moves its window.
+// Every text, owned or borrowed, has room_past_text bytes after it to read.
 #pragma once
 
 #include <array>
@@ -16,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "text/bytes.h"
 #include "text/formats.h"
 
 namespace lyricrtf {
@@ -67,7 +69,7 @@ void store_escape(int slot, std::string_view text);
 // `plain` tells that it holds no '%' either.
 inline void store_view(int slot, std::string_view text, bool plain = false) {
   Slot& s = escape[slot];
-  s.text = text.empty() ? std::string_view("", 0) : text;  // never a null pointer
+  s.text = text.empty() ? std::string_view(no_text, 0) : text;  // never a null pointer
   s.borrowed = true;
   s.plain = plain;
   ++s.version;

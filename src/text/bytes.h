@@ -58,6 +58,13 @@ inline void copy_bytes(char* to, std::string_view from) {
   }
 }
 
+// Every text that the expander writes has this many bytes after its end
+// that may be read (and are then written over): the report's window, the
+// joined stanzas and every slot's own text keep them, so that a short text
+// is copied as one 64-byte move.
+constexpr size_t room_past_text = 64;
+inline constexpr char no_text[room_past_text] = {};  // the empty text, with its room
+
 // Copies n bytes from `from` to `to` where both have room for 64 bytes past
 // their start: 64 bytes go whatever n is, and only a longer run takes a
 // second copy. Lyrics lines are of every length from 10 to 60 bytes, and
