@@ -44,13 +44,13 @@ std::vector<Span> lines;  // the lyrics of the record being read
 // lyrics line, so a cut-off record ends there.
 bool read_lyrics(Report& in, Span title, bool& passed_over) {
   lines.clear();
+  // Read straight into the list: a Span copied from the stack after
+  // get_line's two stores was loaded whole before they had landed, and that
+  // stall took a twentieth of a conversion's time.
   for (bool first = true;; first = false) {
-    // Read straight into the list: a Span copied from the stack after
-    // get_line's two stores was loaded whole before they had landed, and
-    // that stall took a tenth of a conversion's time.
     Span& line = lines.emplace_back();
     const bool more = get_line(in, line);
-    if (first && text(in, line) == text(in, title)) passed_over = true;  // slides repeat their title
+    if (first && text(in, line) == text(in, title)) passed_over = true;  // slides repeat it
     if (!more || text(in, line) == end_of_lyrics) {
       lines.pop_back();
       return !more;
