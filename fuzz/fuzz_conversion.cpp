@@ -31,7 +31,7 @@ std::string convert(const uint8_t* templates, size_t templates_size, const std::
   size_t size = 0;
   FILE* out = open_memstream(&bytes, &size);
   {
-    lyricrtf::Report reader(in, lyricrtf::format != lyricrtf::Format::none);
+    lyricrtf::Report reader(in, lyricrtf::format);
     if (lyricrtf::starts_with_mark(reader)) lyricrtf::put_schedule(out, reader);
   }
   std::fclose(out);

@@ -2,6 +2,7 @@
 // Unicode: every character is a code from 0 to 254, or a Unicode scalar
 // value; lines hold neither a line feed nor a zero, and read as Unicode they
 // are well-formed UTF-8.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,10 +13,11 @@
 
 namespace {
 
-void read(const uint8_t* data, size_t size, bool unicode) {
+void read(const uint8_t* data, size_t size, lyricrtf::Format format) {
+  const bool unicode = format != lyricrtf::Format::none;
   FILE* f1 = fmemopen(const_cast<uint8_t*>(data), size, "rb");
   FILE* f2 = fmemopen(const_cast<uint8_t*>(data), size, "rb");
-  lyricrtf::Report characters(f1, unicode), lines(f2, unicode);
+  lyricrtf::Report characters(f1, format), lines(f2, format);
   size_t count = 0;
   for (int c = lyricrtf::ugetc(characters); c != EOF; c = lyricrtf::ugetc(characters)) {
     if (c < 0 || (unicode ? !lyricrtf::is_scalar(static_cast<char32_t>(c)) : c > 254)) std::abort();
@@ -29,6 +31,17 @@ void read(const uint8_t* data, size_t size, bool unicode) {
     if (text.find('\n') != std::string_view::npos || text.find('\0') != std::string_view::npos)
       std::abort();
     if (unicode && lyricrtf::valid_utf8(text) != text) std::abort();
+    // Each character that the format escapes is marked, and nothing else.
+    const size_t from = lines.keep + line.at;
+    auto mark = std::lower_bound(lines.marks.begin(), lines.marks.end(), from);
+    for (size_t i = 0; i < text.size();) {
+      const size_t at = i;
+      const char32_t c =
+          unicode ? lyricrtf::get_utf8(text, i) : static_cast<unsigned char>(text[i++]);
+      const bool marked = mark != lines.marks.end() && *mark == from + at;
+      if (marked != lyricrtf::escaped(c, format)) std::abort();
+      if (marked) ++mark;
+    }
     total += text.size() + 1;
   }
   // A stray byte takes two as UTF-8, a lead byte cut off by the end up to four.
@@ -41,7 +54,7 @@ void read(const uint8_t* data, size_t size, bool unicode) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  read(data, size, false);
-  read(data, size, true);
+  read(data, size, lyricrtf::Format::none);
+  read(data, size, data[0] & 1 ? lyricrtf::Format::rtf : lyricrtf::Format::html);
   return 0;
 }

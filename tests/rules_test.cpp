@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "driver/driver.h"
 #include "report/reader.h"
 #include "template/expander.h"
 #include "template/store.h"
+#include "text/characters.h"
 #include "text/console.h"
 #include "text/formats.h"
 
@@ -25,30 +27,37 @@ TEST(Paths, AFileInTheRootStaysThere) {
   }
 }
 
-// Whether a format writes byte b of a report text otherwise than as it
-// stands: the rules of the template language's format lines.
-bool escaped_in(lyricrtf::Format format, unsigned char b) {
-  const bool control = b < 0x20 && b != '\n';  // a line feed is in no text
-  if (format == lyricrtf::Format::rtf)
-    return b == '%' || control || b >= 0x80 || std::strchr("\\{}", b);
-  return b == '%' ||
-         (format == lyricrtf::Format::html && ((control && b != '\t') || std::strchr("&<>\"'", b)));
-}
-
-TEST(Formats, FindEveryByteToEscapeWhereverItStands) {
+// Every character, wherever it stands in a line, is marked by the reader
+// exactly when the format escapes it, and put_escaped writes it otherwise
+// exactly then: the 32- and 64-byte searches agree with the rules.
+TEST(Formats, MarkEveryCharacterToEscapeWhereverItStands) {
   using lyricrtf::Format;
-  for (Format format : {Format::rtf, Format::html, Format::text})
-    for (int b = 1; b < 256; ++b)
-      for (size_t at : {0, 1, 15, 16, 17, 63, 64, 65, 100}) {
-        std::string text(at, 'a');
-        text += static_cast<char>(b);
-        text += std::string(at % 7, 'b');
-        const size_t size = text.size();
-        text += std::string(64, '%');  // room past the end, never looked at
-        const size_t found = lyricrtf::find_escape(std::string_view(text).substr(0, size), format);
-        ASSERT_EQ(found,
-                  escaped_in(format, static_cast<unsigned char>(b)) ? at : std::string_view::npos)
-            << static_cast<int>(format) << " " << b << " at " << at;
+  std::vector<char32_t> characters = {0x80, 0xE9, 0xFF, 0x2019, 0xFFFD, 0x1F600};
+  for (char32_t c = 1; c < 0x80; ++c)
+    if (c != '\n' && c != '\f' && c != '\r') characters.push_back(c);
+  for (Format format : {Format::none, Format::rtf, Format::html, Format::text})
+    for (char32_t c : characters)
+      for (size_t at : {0, 1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100}) {
+        std::string line(at, 'a');
+        lyricrtf::append_utf8(line, c);
+        line += std::string(at % 7, 'b') + "\n";
+        FILE* f = std::tmpfile();
+        std::fwrite(line.data(), 1, line.size(), f);
+        std::rewind(f);
+        lyricrtf::Report in(f, format);
+        lyricrtf::Span span;
+        ASSERT_TRUE(lyricrtf::get_line(in, span));
+        // Without a format the character is its 8-bit code.
+        const char32_t code = format != Format::none || c < 0x100 ? c : c == 0x2019 ? 146 : '#';
+        const bool escaped = lyricrtf::escaped(code, format);
+        EXPECT_EQ(in.marks, escaped ? std::vector<size_t>{at} : std::vector<size_t>{})
+            << static_cast<int>(format) << " " << c << " at " << at;
+        if (format != Format::none) {
+          std::string written;
+          lyricrtf::append_escaped(written, lyricrtf::text(in, span), format);
+          EXPECT_EQ(written != lyricrtf::text(in, span), escaped) << c << " at " << at;
+        }
+        std::fclose(f);
       }
 }
 
@@ -78,7 +87,7 @@ std::string expand(const std::string& templates, const std::string& report, std:
   std::fwrite(report.data(), 1, report.size(), r);
   std::rewind(r);
   FILE* out = std::tmpfile();
-  lyricrtf::Report in(r, lyricrtf::format != lyricrtf::Format::none);
+  lyricrtf::Report in(r, lyricrtf::format);
   testing::internal::CaptureStderr();
   lyricrtf::put_schedule(out, in);
   std::string captured = testing::internal::GetCapturedStderr();

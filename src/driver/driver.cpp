@@ -182,7 +182,7 @@ int run(int argc, char** argv, const Platform& platform) {
     return exit_fatal;
   }
 
-  Report report(report_file.get(), format != Format::none);
+  Report report(report_file.get(), format);
   if (!starts_with_mark(report)) {
     fatal("Fatal: Unicode identifier missing\n");
     system_error();

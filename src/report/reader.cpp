@@ -21,11 +21,12 @@ constexpr size_t block_size = 64 * 1024;
 
 constexpr size_t margin = 5;  // spaces of left margin dropped from each line
 
-// Whether a byte stands for itself in the window: not a carriage return, a
-// form feed or a zero, and below `lead`. 8-bit codes take the bytes below
-// 0xC0 as they stand, UTF-8 only the ASCII ones.
-constexpr bool is_plain(unsigned char b, unsigned char lead) {
-  return b < lead && b != '\r' && b != '\f' && b != 0;
+// Whether a byte stands for itself in the window and is not marked: not a
+// carriage return, a form feed or a zero, nor escaped, and below 0xC0 for
+// 8-bit codes, which take the bytes below as they stand, below 0x80 in UTF-8.
+constexpr bool is_plain(unsigned char b, Format format) {
+  return b < (format == Format::none ? 0xC0 : 0x80) && b != '\r' && b != '\f' && b != 0 &&
+         !escaped(b, format);
 }
 
 // What the window keeps of a character beyond U+00BF: U+2028 ends a line,
@@ -48,22 +49,34 @@ int kept_character(int value, bool unicode) {
 // its length. Most of a report is runs of a hundred bytes or more: looking at
 // 16 bytes at a time, and finding the line feeds in the same look, makes
 // reading a report about twice as fast as a byte at a time and a search
-// for each line's end. The line feeds go to `feeds`, at `out_at` on.
-size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at, size_t*& feeds,
-                      unsigned char lead_byte) {
+// for each line's end. The line feeds go to `feeds`, at `out_at` on. The
+// run also ends where a byte that `format` escapes is (is_plain), for the
+// decoder to mark it: the search for them costs two compares per byte, and
+// a record's lines that hold none are then copied as they stand.
+template <Format format>
+size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at, size_t*& feeds) {
   size_t i = 0;
 #if defined(__SSE2__)
-  const __m128i lead = _mm_set1_epi8(static_cast<char>(lead_byte));
-  const __m128i one = _mm_set1_epi8(1);
-  const __m128i carriage_return = _mm_set1_epi8('\r');
   const __m128i line_feed = _mm_set1_epi8('\n');
-  const __m128i zero = _mm_setzero_si128();
-  // A lead byte is at least `lead`; a form feed or a carriage return (12 and
-  // 13) is 13 with its lowest bit set.
   auto special = [&](__m128i x) {
-    return _mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(x, lead), x),
-                        _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(x, one), carriage_return),
-                                     _mm_cmpeq_epi8(x, zero)));
+    __m128i found;
+    if constexpr (format == Format::none) {
+      // A lead byte; a form feed or a carriage return (12 and 13) is 13
+      // with its lowest bit set.
+      found = _mm_or_si128(
+          _mm_cmpeq_epi8(_mm_max_epu8(x, _mm_set1_epi8(static_cast<char>(0xC0))), x),
+          _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(1)), _mm_set1_epi8('\r')),
+                       _mm_cmpeq_epi8(x, _mm_setzero_si128())));
+    } else {
+      // As signed bytes, those from 0x80 on are below 0x20 as well: every
+      // byte of a character beyond ASCII, and every control character but
+      // the line feed.
+      found =
+          _mm_andnot_si128(_mm_cmpeq_epi8(x, line_feed), _mm_cmplt_epi8(x, _mm_set1_epi8(0x20)));
+    }
+    for (char c : escaped_ascii(format))
+      found = _mm_or_si128(found, _mm_cmpeq_epi8(x, _mm_set1_epi8(c)));
+    return found;
   };
   auto mask = [](__m128i low, __m128i high) {
     return static_cast<uint32_t>(_mm_movemask_epi8(low)) |
@@ -92,7 +105,7 @@ size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at
     if (stops) return i + static_cast<size_t>(__builtin_ctz(stops));
   }
 #endif
-  for (; i < n && is_plain(p[i], lead_byte); ++i) {
+  for (; i < n && is_plain(p[i], format); ++i) {
     out[i] = static_cast<char>(p[i]);
     if (p[i] == '\n') *feeds++ = out_at + i;
   }
@@ -103,16 +116,16 @@ size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at
 // many characters, and in `used` how many bytes they took. A character that
 // the bytes cut off is left for the next block unless the file ends, where
 // each missing byte adds its low six bits, all ones.
+template <Format format>
 size_t decode(Report& in, size_t n, size_t& used) {
   const unsigned char* p = in.raw.get();
   char* out = in.window.get() + in.end;
   size_t* feeds = in.feeds.get() + in.feed_count;
-  const bool unicode = in.unicode;  // not read again after each store
-  const unsigned char lead = unicode ? 0x80 : 0xC0;
+  constexpr bool unicode = format != Format::none;
   size_t r = 0, w = 0;
   for (;;) {
     if (!in.in_cut) {
-      const size_t run = copy_plain_run(p + r, n - r, out + w, in.end + w, feeds, lead);
+      const size_t run = copy_plain_run<format>(p + r, n - r, out + w, in.end + w, feeds);
       r += run;
       w += run;
     }
@@ -154,6 +167,7 @@ size_t decode(Report& in, size_t n, size_t& used) {
       in.in_cut = true;
       continue;
     }
+    if (escaped(static_cast<char32_t>(value), format)) in.marks.push_back(in.end + w);
     if (unicode && value >= 0x80)
       w += put_utf8(out + w, static_cast<char32_t>(value));
     else
@@ -185,6 +199,9 @@ void make_room(Report& in) {
     in.feed_count -= in.next_feed;
     for (size_t i = 0; i < in.feed_count; ++i) in.feeds[i] = in.feeds[in.next_feed + i] - in.keep;
     in.next_feed = 0;
+    in.marks.erase(in.marks.begin(), std::lower_bound(in.marks.begin(), in.marks.end(), in.keep));
+    for (size_t& mark : in.marks) mark -= in.keep;
+    in.next_mark = 0;
     in.pos -= in.keep;
     in.end -= in.keep;
     in.keep = 0;
@@ -223,7 +240,9 @@ bool refill(Report& in) {
       if (n < block_size) in.at_eof = true;
     }
     size_t used = 0;
-    const size_t decoded = decode(in, n, used);
+    constexpr decltype(&decode<Format::none>) decoders[] = {
+        decode<Format::none>, decode<Format::rtf>, decode<Format::html>, decode<Format::text>};
+    const size_t decoded = decoders[static_cast<int>(in.format)](in, n, used);
     in.end += decoded;
     in.raw_size = n - used;
     std::memmove(in.raw.get(), in.raw.get() + used, in.raw_size);
@@ -235,8 +254,11 @@ bool refill(Report& in) {
 
 }  // namespace
 
-Report::Report(FILE* f, bool as_unicode)
-    : file(f), unicode(as_unicode), raw(new unsigned char[block_size]) {}
+Report::Report(FILE* f, Format declared)
+    : file(f),
+      format(declared),
+      unicode(declared != Format::none),
+      raw(new unsigned char[block_size]) {}
 
 int ugetc(Report& in) {
   if (in.pos == in.end && !refill(in)) return EOF;

@@ -21,6 +21,9 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <vector>
+
+#include "text/formats.h"
 
 namespace lyricrtf {
 
@@ -40,10 +43,12 @@ struct Span {
 
 // The report stream and the characters decoded from it.
 struct Report {
-  // `unicode`: the characters are kept as themselves, not 8-bit codes.
-  Report(FILE* file, bool unicode);
+  // In a declared format the characters are kept as themselves, not 8-bit
+  // codes.
+  Report(FILE* file, Format format);
 
   FILE* file;
+  Format format;
   bool unicode;
   std::unique_ptr<unsigned char[]> raw;  // bytes read and not decoded yet
   size_t raw_size = 0;                   // a character the last block cut off
@@ -62,6 +67,10 @@ struct Report {
   size_t feed_capacity = 0;
   size_t feed_count = 0;
   size_t next_feed = 0;
+  // Where the decoder put each character that `format` escapes (a '%' when
+  // there is none), in order: the song reader needs no search for them.
+  std::vector<size_t> marks;
+  size_t next_mark = 0;  // marks before it lie before `keep`
 };
 
 // The next character of the report, an 8-bit code (0 to 254) or, when the

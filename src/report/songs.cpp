@@ -97,29 +97,44 @@ bool get_song(Report& in) {
   const bool copyright_blank = copyright.size > 0 && text(in, copyright)[0] == ' ';
   get_line(in, number);
 
-  // One search of the whole record tells every slot it fills whether it
-  // holds a '%', or in a declared format anything to escape: most records
-  // hold none, and their slots then borrow their texts as they stand.
+  // The reader marked each '%' of the record, and in a declared format each
+  // character to escape: most records hold none, and every text that holds
+  // none is borrowed as it stands. Offsets from the record's start, as a
+  // Span's, ended by npos.
   const std::string_view record = text(in, {0, number.at + number.size});
-  const bool clean = find_escape(record, format) == std::string_view::npos;
+  std::vector<size_t>& marks = songbuf.escapes;
+  marks.clear();
+  size_t& m = in.next_mark;
+  while (m < in.marks.size() && in.marks[m] < in.keep) ++m;
+  for (; m < in.marks.size() && in.marks[m] < in.keep + record.size(); ++m)
+    marks.push_back(in.marks[m] - in.keep);
+  marks.push_back(std::string_view::npos);
+  // The texts are asked for in the order they stand: one walk of the marks.
+  const size_t* mark = marks.data();
+  auto clean = [&mark](Span s) {
+    while (*mark < s.at) ++mark;
+    return *mark >= s.at + s.size;
+  };
   if (strange_heading) warn("Warning: this doesn't look like Schedule output.\n");
   if (damaged) warn("Warning: this output looks damaged.\n");
-  store_report_text(schedule_name_slot, text(in, name), clean);
-  store_report_text(title_slot, text(in, title), clean);
+  store_report_text(schedule_name_slot, text(in, name), clean(name));
+  store_report_text(title_slot, text(in, title), clean(title));
   write_title(text(in, title));
   if (cut_off) warn("Warning: the report ends inside a song record.\n");
-  store_report_text(author_slot, text(in, author), clean);
-  store_report_text(copyright_slot, text(in, copyright), clean);
+  store_report_text(author_slot, text(in, author), clean(author));
+  store_report_text(copyright_slot, text(in, copyright), clean(copyright));
   if (copyright_blank)
     store_view(label_slot, {}, true);
   else
     store_view(label_slot, slot_text(label_text_slot), escape[label_text_slot].plain);
-  store_report_text(number_slot, text(in, number), clean);
+  store_report_text(number_slot, text(in, number), clean(number));
 
   songbuf.report = &in;
   songbuf.size = record.size();
-  songbuf.clean = clean;
-  songbuf.percent = !clean && record.find('%') != std::string_view::npos;
+  songbuf.next_escape = 0;
+  songbuf.clean = marks.size() == 1;
+  songbuf.percent =
+      std::any_of(marks.begin(), marks.end() - 1, [&](size_t m) { return record[m] == '%'; });
   songbuf.lines.swap(lines);
   sbp = 0;
   return title.size > 0;

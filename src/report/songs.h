@@ -17,7 +17,9 @@ struct Lyrics {
   const Report* report = nullptr;
   std::vector<Span> lines;
   size_t size = 0;       // the bytes of the record, its lines' ends and all
-  bool clean = false;    // the record holds nothing to escape (find_escape)
+  std::vector<size_t> escapes;  // the record's marks (Report::marks), then npos
+  size_t next_escape = 0;       // the first of them that no stanza has passed
+  bool clean = false;           // the record holds nothing to escape
   bool percent = false;  // the record holds a '%'
 };
 extern Lyrics songbuf;

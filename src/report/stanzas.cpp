@@ -143,17 +143,22 @@ bool get_stanza() {
   if (joined.size() < room) joined.resize(room);
   const char* start = joined.data() + separator.size();  // after the first separator
   char* to = joined.data();
+  // Only the lines that hold a mark are escaped; most are copied.
+  const size_t* next = songbuf.escapes.data() + songbuf.next_escape;
   size_t last = sbp + 1;
   for (; last < count && !tag_of(line(last), last + 1 == count); ++last) {
     copy_bytes(to, separator);
     to += separator.size();
-    if (escaping) {
+    const Span at = lines[last];
+    while (*next < at.at) ++next;
+    if (escaping && *next < at.at + at.size) {
       to = put_escaped(to, line(last), format);
     } else {
-      copy_with_room(to, base + lines[last].at, lines[last].size);  // a line has room in the window
-      to += lines[last].size;
+      copy_with_room(to, base + at.at, at.size);  // a line has room in the window
+      to += at.size;
     }
   }
+  songbuf.next_escape = static_cast<size_t>(next - songbuf.escapes.data());
   const size_t size = last > sbp + 1 ? static_cast<size_t>(to - start) : 0;
   sbp = last;
   store_view(tag_slot, tag, true);  // a tag word is letters only

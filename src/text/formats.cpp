@@ -96,16 +96,10 @@ uint64_t escapes_at(std::string_view text, size_t i, Format format) {
 #else
 uint64_t escapes_at(std::string_view text, size_t i, Format format) {
   uint64_t mask = 0;
-  for (size_t k = 0; k < 64; ++k) {
-    const auto b = static_cast<unsigned char>(i + k < text.size() ? text[i + k] : '%');
-    const bool control = b < 0x20 && b != '\n';
-    bool escaped = b == '%';
-    if (format == Format::rtf) escaped |= control || b >= 0x80 || b == '\\' || b == '{' || b == '}';
-    if (format == Format::html)
-      escaped |=
-          (control && b != '\t') || b == '&' || b == '<' || b == '>' || b == '"' || b == '\'';
-    mask |= uint64_t{escaped} << k;
-  }
+  for (size_t k = 0; k < 64; ++k)
+    mask |=
+        uint64_t{i + k >= text.size() || escaped(static_cast<unsigned char>(text[i + k]), format)}
+        << k;
   return mask;
 }
 #endif
@@ -122,16 +116,6 @@ bool format_named(std::string_view name, Format& format) {
   else
     return false;
   return true;
-}
-
-size_t find_escape(std::string_view text, Format format) {
-  if (format == Format::none) return text.find('%');  // a vectorised search
-  for (size_t i = 0; i < text.size(); i += 64)
-    if (const uint64_t mask = escapes_at(text, i, format)) {
-      const size_t at = i + static_cast<size_t>(__builtin_ctzll(mask));
-      return at < text.size() ? at : std::string_view::npos;
-    }
-  return std::string_view::npos;
 }
 
 char* put_escaped(char* to, std::string_view text, Format format) {

@@ -16,14 +16,29 @@ enum class Format { none, rtf, html, text };
 // ignored); false when it names none.
 bool format_named(std::string_view name, Format& format);
 
+// Whether `format` writes the character c of a report text otherwise than
+// as it stands; a '%' is always written otherwise, even without a format,
+// since it would begin a directive. A line feed is in no text: never.
+constexpr bool escaped(char32_t c, Format format) {
+  const bool control = c < 0x20 && c != '\n';
+  switch (format) {
+    case Format::rtf: return c == '%' || control || c >= 0x80 || c == '\\' || c == '{' || c == '}';
+    case Format::html:
+      return c == '%' || (control && c != '\t') || c == '&' || c == '<' || c == '>' || c == '"' ||
+             c == '\'';
+    default: return c == '%';
+  }
+}
+
+// The characters below 0x80 besides the control characters that `format`
+// escapes: the report reader stops at them to note where they are.
+constexpr std::string_view escaped_ascii(Format format) {
+  return format == Format::rtf ? "%\\{}" : format == Format::html ? "%&<>\"'" : "%";
+}
+
 // The functions below look at a text 64 bytes at a time and may read up to
 // 63 bytes past its end: those must be there to read, as they are in the
 // report reader's window (room_past_end).
-
-// Where `text` (well-formed UTF-8) first holds a byte that `format` writes
-// otherwise than as it stands, or a '%'; npos when it holds none. A line
-// feed is passed over: in a song record it only ends the lines.
-size_t find_escape(std::string_view text, Format format);
 
 // The room that put_escaped may take for a text of n bytes: a byte may
 // become six ("&quot;"), and 64 more may be written past the end.
