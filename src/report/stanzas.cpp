@@ -26,24 +26,21 @@ constexpr std::array<unsigned char, 256> tag_by_initial = [] {
   }
   return table;
 }();
-static_assert(
-    [] {
-      for (size_t t = 0; t < tags.size(); ++t)
-        if (tag_by_initial[static_cast<unsigned char>(tags[t][0])] != t + 1) return false;
-      return true;
-    }(),
-    "each tag name must begin with a letter of its own");
 
 // The tag names are ASCII letters, so a byte matches a name's letter in
-// either case exactly when it equals it with the lower-case bit set.
+// either case exactly when it equals it with the lower-case bit set; and a
+// name, its space and the next byte fit in one word.
 static_assert(
     [] {
-      for (std::string_view name : tags)
-        for (char c : name)
+      for (size_t t = 0; t < tags.size(); ++t) {
+        if (tag_by_initial[static_cast<unsigned char>(tags[t][0])] != t + 1) return false;
+        if (tags[t].size() + 2 > 8) return false;
+        for (char c : tags[t])
           if (lower(c) < 'a' || lower(c) > 'z') return false;
+      }
       return true;
     }(),
-    "tag names must be letters");
+    "tag names must be letters, at most six, each with an initial of its own");
 
 // Each tag name as a word of its letters in lower case (the case bits set),
 // alone and with the space after it. Entry 0 matches no line.
@@ -68,13 +65,6 @@ constexpr std::array<TagWord, tags.size() + 1> tag_words = [] {
   }
   return words;
 }();
-static_assert(
-    [] {
-      for (std::string_view name : tags)
-        if (name.size() + 2 > 8) return false;
-      return true;
-    }(),
-    "a tag name, its space and the next byte must fit in one word");
 
 std::string joined;  // slot z's text at its start: the stanza joined last
 

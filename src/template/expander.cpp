@@ -123,18 +123,9 @@ bool refers_back(int slot) {
 // replace that text: the song loop writes the record's slots, the stanza
 // loop the stanza's. Templates are never replaced during the expansion.
 bool may_be_replaced(int slot) {
-  switch (slot) {
-    case schedule_name_slot:
-    case title_slot:
-    case author_slot:
-    case copyright_slot:
-    case label_slot:
-    case number_slot: return !inschd;
-    case tag_slot:
-    case suffix_slot:
-    case stanza_text_slot: return !insong;
-    default: return false;
-  }
+  const char name = static_cast<char>('0' + slot);
+  return (!inschd && std::string_view("STAcLN").find(name) != std::string_view::npos) ||
+         (!insong && std::string_view("tnz").find(name) != std::string_view::npos);
 }
 
 void expand_slot(FILE* out, int slot, Report& in);
