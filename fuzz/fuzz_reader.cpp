@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "driver/terminal.h"
 #include "report/reader.h"
 #include "text/characters.h"
 

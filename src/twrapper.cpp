@@ -5,7 +5,7 @@
 
 #include "driver/command_line.h"
 #include "driver/driver.h"
-#include "text/console.h"
+#include "driver/terminal.h"
 
 #ifdef _WIN32
 // The MinGW-w64 start-up code expands wildcard arguments (*.txt) into the

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/driver.h"
+#include "driver/terminal.h"
 #include "report/reader.h"
 #include "template/expander.h"
 #include "template/store.h"

@@ -1,6 +1,6 @@
 #include "driver/command_line.h"
 
-#include "text/console.h"
+#include "driver/terminal.h"
 
 namespace lyricrtf {
 

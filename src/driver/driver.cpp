@@ -19,10 +19,10 @@
 #include <new>
 #include <string_view>
 
+#include "driver/terminal.h"
 #include "report/reader.h"
 #include "template/expander.h"
 #include "template/store.h"
-#include "text/console.h"
 
 namespace lyricrtf {
 

@@ -56,8 +56,4 @@ inline char32_t get_utf8(std::string_view text, size_t& i) {
   return c;
 }
 
-// Any bytes as well-formed UTF-8: what decodes as a character stays, and
-// each byte that does not becomes U+FFFD.
-std::string valid_utf8(std::string_view bytes);
-
 }  // namespace lyricrtf

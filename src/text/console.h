@@ -1,7 +1,6 @@
-// Titles and typed lines on a console, and file names as characters. A
-// POSIX console reads UTF-8. A Windows console writes and reads UTF-16
-// characters, while the report's titles are 8-bit codes or UTF-8 and file
-// names are in the ANSI code page.
+// Titles on a console. A POSIX console reads UTF-8. A Windows console
+// writes UTF-16 characters, while the report's titles are 8-bit codes or
+// UTF-8.
 #pragma once
 
 #include <cstdio>
@@ -27,10 +26,6 @@ std::string console_text(std::string_view codes, bool utf8);
 // The same characters as wide ones.
 std::wstring wide_text(std::string_view codes);
 
-// A file name as UTF-8 characters: on POSIX its bytes, a byte that does
-// not decode as U+FFFD; on Windows its characters in the ANSI code page.
-std::string path_text(std::string_view path);
-
 #ifdef _WIN32
 // Writes a text to the error stream as characters when that stream is a
 // console, after what the stream holds: 8-bit codes, or UTF-8 when `utf8`.
@@ -38,26 +33,14 @@ std::string path_text(std::string_view path);
 // the bytes unchanged.
 bool write_console(std::string_view text, bool utf8);
 
-// UTF-8 as wide characters.
-std::wstring utf8_wide(std::string_view text);
+// The console behind a stream (a HANDLE), or nullptr when it is a file or
+// a pipe.
+void* console_of(FILE* stream);
 
-// Characters in a code page (CP_ACP: the process's own); a character the
-// page lacks becomes its nearest or '?'.
-std::string code_page_text(std::wstring_view text, unsigned code_page);
-
-// Reads a line typed at a console as characters, in the ANSI code page,
-// without its line end. Returns false when `in` is no console.
-// `ended` tells when the input ended before anything was read.
-bool read_console_line(FILE* in, std::string& line, bool& ended);
-
-// Whether the process is alone on its console, with standard input on it:
-// as when a file is dropped onto the program, which Windows starts in a
-// console of its own that closes when the program ends.
-bool console_of_its_own();
+// Text in a code page (CP_UTF8, CP_ACP) as wide characters.
+std::wstring code_page_wide(std::string_view text, unsigned code_page);
 #else
 inline bool write_console(std::string_view, bool) { return false; }
-inline bool read_console_line(FILE*, std::string&, bool&) { return false; }
-inline bool console_of_its_own() { return false; }
 #endif
 
 }  // namespace lyricrtf
