@@ -126,6 +126,15 @@ TEST(Pathological, ExtremeShapesConvertWhole) {
   EXPECT_EQ(expand("%Schedule\n%C\n%\\\n%Song\n%s\n%\\\n%Verse\n%n;\n%\\\n", record("M", lyrics)), numbers);
   EXPECT_EQ(expand("%Schedule\n%C%n\n%\\\n%Song\n%T.%n;%s\n%\\\n", records), titles + "99999");
   EXPECT_EQ(expand("%Schedule\n" + std::string(1000000, '%') + "\n%\\\n", ""), std::string(500000, '%'));
+  // A record's number holds a song loop, walked after an empty title ended
+  // the first: the loop reads on while the text is walked, and the reader's
+  // window moves and grows under it.
+  std::string more = "Schedule Detail\nfor B.sch\n\nl\n      \nA\nc\nx%Cy\n";
+  for (int i = 0; i < 5000; ++i) more += record("B" + std::string(i % 97, 'b'), "l\n");
+  std::string loop;
+  for (int i = 0; i < 5000; ++i) loop += "B" + std::string(i % 97, 'b') + ";";
+  EXPECT_EQ(expand("%Schedule\n%C%N\n%\\\n%Song\n%T;\n%\\\n", record("A", "l\n") + more),
+            "A;x" + loop + "y");
 }
 
 TEST(Pathological, CharactersAcrossBlocksStayWhole) {
