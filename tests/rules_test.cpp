@@ -128,13 +128,20 @@ TEST(Pathological, ExtremeShapesConvertWhole) {
   EXPECT_EQ(expand("%Schedule\n" + std::string(1000000, '%') + "\n%\\\n", ""), std::string(500000, '%'));
   // A record's number holds a song loop, walked after an empty title ended
   // the first: the loop reads on while the text is walked, and the reader's
-  // window moves and grows under it.
+  // window moves and grows under it. So does the last stanza's text, whose
+  // joined lines the stanzas of that loop write over.
   std::string more = "Schedule Detail\nfor B.sch\n\nl\n      \nA\nc\nx%Cy\n";
-  for (int i = 0; i < 5000; ++i) more += record("B" + std::string(i % 97, 'b'), "l\n");
-  std::string loop;
-  for (int i = 0; i < 5000; ++i) loop += "B" + std::string(i % 97, 'b') + ";";
-  EXPECT_EQ(expand("%Schedule\n%C%N\n%\\\n%Song\n%T;\n%\\\n", record("A", "l\n") + more),
-            "A;x" + loop + "y");
+  std::string loop, stanzas;
+  for (int i = 0; i < 5000; ++i) {
+    const std::string title = "B" + std::string(i % 97, 'b');
+    more += record(title, "Verse 1\n" + std::string(i % 89 + 1, 'z') + "\n");
+    loop += title + ";";
+    stanzas += title + ";<" + std::string(i % 89 + 1, 'z') + ">";
+  }
+  const std::string first = record("A", "Verse 1\nx%Cy\n");
+  EXPECT_EQ(expand("%Schedule\n%C%N\n%\\\n%Song\n%T;\n%\\\n", first + more), "A;x" + loop + "y");
+  EXPECT_EQ(expand("%Schedule\n%C%z\n%\\\n%Song\n%T;%s\n%\\\n%Stanza\n<%z>\n%\\\n", first + more),
+            "A;<xy>x" + stanzas + "y");
 }
 
 TEST(Pathological, CharactersAcrossBlocksStayWhole) {
