@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "text/bytes.h"
 #include "text/formats.h"
 
 namespace lyricrtf {
@@ -31,9 +32,10 @@ namespace lyricrtf {
 constexpr int byte_order_mark = 254;
 constexpr int unicode_byte_order_mark = 0xFEFF;
 
-// Bytes the window holds past its last character, so that 16-byte stores
-// of the decoder and 64-byte loads at a line's start stay inside it.
-constexpr size_t room_past_end = 64;
+// Bytes the window holds past its last character, so that the decoder's
+// stores and 64-byte loads at a line's start stay inside it: the room that
+// every text the expander writes has.
+constexpr size_t room_past_end = room_past_text;
 
 // A stretch of the window, counted from the reader's `keep`.
 struct Span {
@@ -49,7 +51,6 @@ struct Report {
 
   FILE* file;
   Format format;
-  bool unicode;
   std::unique_ptr<unsigned char[]> raw;  // bytes read and not decoded yet
   size_t raw_size = 0;                   // a character the last block cut off
   bool at_eof = false;
@@ -80,7 +81,7 @@ int ugetc(Report& in);
 // Reads the report's first character: whether it is the byte-order mark.
 // Read as Unicode, it must be U+FEFF itself, not U+00FE.
 inline bool starts_with_mark(Report& in) {
-  return ugetc(in) == (in.unicode ? unicode_byte_order_mark : byte_order_mark);
+  return ugetc(in) == (in.format != Format::none ? unicode_byte_order_mark : byte_order_mark);
 }
 
 // Reads the next line, after dropping up to five spaces of margin, into

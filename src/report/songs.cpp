@@ -111,10 +111,7 @@ bool get_song(Report& in) {
   marks.push_back(std::string_view::npos);
   // The texts are asked for in the order they stand: one walk of the marks.
   const size_t* mark = marks.data();
-  auto clean = [&mark](Span s) {
-    while (*mark < s.at) ++mark;
-    return *mark >= s.at + s.size;
-  };
+  auto clean = [&mark](Span s) { return !holds_mark(mark, s); };
   if (strange_heading) warn("Warning: this doesn't look like Schedule output.\n");
   if (damaged) warn("Warning: this output looks damaged.\n");
   store_report_text(schedule_name_slot, text(in, name), clean(name));
@@ -134,7 +131,7 @@ bool get_song(Report& in) {
   songbuf.next_escape = 0;
   songbuf.clean = marks.size() == 1;
   songbuf.percent =
-      std::any_of(marks.begin(), marks.end() - 1, [&](size_t m) { return record[m] == '%'; });
+      std::any_of(marks.begin(), marks.end() - 1, [&](size_t at) { return record[at] == '%'; });
   songbuf.lines.swap(lines);
   sbp = 0;
   return title.size > 0;

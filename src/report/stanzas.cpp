@@ -140,8 +140,7 @@ bool get_stanza() {
     copy_bytes(to, separator);
     to += separator.size();
     const Span at = lines[last];
-    while (*next < at.at) ++next;
-    if (escaping && *next < at.at + at.size) {
+    if (escaping && holds_mark(next, at)) {
       to = put_escaped(to, line(last), format);
     } else {
       copy_with_room(to, base + at.at, at.size);  // a line has room in the window

@@ -89,7 +89,7 @@ void store_escaped(int slot, std::string_view text);
 
 // Lets a slot hold a text read from the report. In a declared format the
 // slot holds it as that format writes it, where a '%' is no directive;
-// `clean` tells that find_escape finds nothing in it, so that it is
+// `clean` tells that the reader marked nothing in it, so that it is
 // borrowed as it stands (and without a format, that it holds no '%').
 inline void store_report_text(int slot, std::string_view text, bool clean) {
   if (clean || format == Format::none)
