@@ -19,6 +19,13 @@ namespace {
 // memory does not grow with the report.
 constexpr size_t block_size = 64 * 1024;
 
+// What a block may leave undecoded for the next one: a carriage return and
+// three bytes of the character it cuts off. The next read comes after them
+// and still asks for a whole block: a read of less than a block took the
+// stream's own buffer, with a second call and a copy, for every block.
+constexpr size_t carried_max = 4;
+constexpr size_t raw_capacity = block_size + carried_max;
+
 constexpr size_t margin = 5;  // spaces of left margin dropped from each line
 
 // Whether a byte stands for itself in the window and is not marked: not a
@@ -188,11 +195,12 @@ size_t decode(Report& in, size_t n, size_t& used) {
 // Makes room for a decoded block after the window's end. What lies before
 // `keep` goes; moving the rest first gives the borrowing slots copies.
 void make_room(Report& in) {
-  // Room for a block and the line feed the end of the file may add, with
-  // room_past_end after them. In UTF-8 a stray byte takes two, and a lead
-  // byte that the end of the file cuts off up to four.
+  // Room for a block with what the last one left and the line feed the end
+  // of the file may add, with room_past_end after them. In UTF-8 a stray
+  // byte takes two, and a lead byte that the end of the file cuts off up to
+  // four.
   const bool unicode = in.format != Format::none;
-  const size_t room = (unicode ? 2 * block_size + 4 : block_size) + 1 + room_past_end;
+  const size_t room = (unicode ? 2 * raw_capacity + 4 : raw_capacity) + 1 + room_past_end;
   if (in.capacity - in.end >= room) return;
   settle_views();
   if (in.keep > 0) {
@@ -219,7 +227,7 @@ void make_room(Report& in) {
 // Makes room for the line feeds of a block: one per byte at most, one the
 // end of the file may add, and the decoder's two stores past the last.
 void make_feed_room(Report& in) {
-  const size_t needed = in.feed_count + block_size + 4;
+  const size_t needed = in.feed_count + raw_capacity + 4;
   if (needed <= in.feed_capacity) return;
   const size_t capacity = std::max(2 * in.feed_capacity, needed);
   std::unique_ptr<size_t[]> feeds(new size_t[capacity]);
@@ -237,8 +245,9 @@ bool refill(Report& in) {
     make_feed_room(in);
     size_t n = in.raw_size;
     if (!in.at_eof) {
-      n += std::fread(in.raw.get() + n, 1, block_size - n, in.file);
-      if (n < block_size) in.at_eof = true;
+      const size_t got = std::fread(in.raw.get() + n, 1, block_size, in.file);
+      n += got;
+      if (got < block_size) in.at_eof = true;
     }
     size_t used = 0;
     constexpr decltype(&decode<Format::none>) decoders[] = {
@@ -256,7 +265,7 @@ bool refill(Report& in) {
 }  // namespace
 
 Report::Report(FILE* f, Format declared)
-    : file(f), format(declared), raw(new unsigned char[block_size]) {}
+    : file(f), format(declared), raw(new unsigned char[raw_capacity]) {}
 
 int ugetc(Report& in) {
   if (in.pos == in.end && !refill(in)) return EOF;
