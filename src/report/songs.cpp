@@ -26,15 +26,21 @@ void warn(const char* message) { std::fputs(message, stderr); }
 // The title on the error stream, with its line end, in one write. In a
 // declared format it is UTF-8 already.
 void write_title(std::string_view title) {
+  // The buffer only grows: made the title's size again for every record,
+  // it was filled with zeros each time, a fiftieth of a conversion.
   static std::string shown;
   const bool utf8 = format != Format::none;
-  shown.clear();
-  if (utf8)
-    shown.append(title);
-  else
-    append_console_text(shown, title, utf8_console);
-  shown.push_back('\n');
-  if (!write_console(shown, utf8)) std::fwrite(shown.data(), 1, shown.size(), stderr);
+  if (shown.size() < 3 * title.size() + 1) shown.resize(3 * title.size() + 1);
+  char* end = shown.data();
+  if (utf8) {
+    copy_bytes(end, title);
+    end += title.size();
+  } else {
+    end = put_console_text(end, title, utf8_console);
+  }
+  *end++ = '\n';
+  const std::string_view text(shown.data(), static_cast<size_t>(end - shown.data()));
+  if (!write_console(text, utf8)) std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
 std::vector<Span> lines;  // the lyrics of the record being read

@@ -1,5 +1,6 @@
 #include "text/console.h"
 
+#include "text/bytes.h"
 #include "text/characters.h"
 
 #ifdef _WIN32
@@ -10,15 +11,11 @@
 
 namespace lyricrtf {
 
-void append_console_text(std::string& shown, std::string_view codes, bool utf8) {
+char* put_console_text(char* to, std::string_view codes, bool utf8) {
   if (!utf8) {
-    shown.append(codes);
-    return;
+    copy_bytes(to, codes);
+    return to + codes.size();
   }
-  // Written in place: a push for each byte took twice as long.
-  const size_t at = shown.size();
-  shown.resize(at + 3 * codes.size());  // a code takes three bytes at most
-  char* to = shown.data() + at;
   for (char ch : codes) {
     const auto c = static_cast<unsigned char>(ch);
     if (c < 0x80)
@@ -26,12 +23,12 @@ void append_console_text(std::string& shown, std::string_view codes, bool utf8) 
     else
       to += put_utf8(to, code_character(c));
   }
-  shown.resize(static_cast<size_t>(to - shown.data()));
+  return to;
 }
 
 std::string console_text(std::string_view codes, bool utf8) {
-  std::string shown;
-  append_console_text(shown, codes, utf8);
+  std::string shown(3 * codes.size(), '\0');
+  shown.resize(static_cast<size_t>(put_console_text(shown.data(), codes, utf8) - shown.data()));
   return shown;
 }
 

@@ -18,9 +18,10 @@ constexpr bool utf8_console = true;
 #endif
 
 // The characters that a title's 8-bit codes stand for (code_character:
-// Windows-1252's at 0x80 to 0x9F). Appended to `shown` as UTF-8, or as the
-// codes themselves when `utf8` is false.
-void append_console_text(std::string& shown, std::string_view codes, bool utf8);
+// Windows-1252's at 0x80 to 0x9F), written at `to` as UTF-8, or as the codes
+// themselves when `utf8` is false; returns the end. `to` has room for three
+// bytes a code.
+char* put_console_text(char* to, std::string_view codes, bool utf8);
 std::string console_text(std::string_view codes, bool utf8);
 
 // The same characters as wide ones.
