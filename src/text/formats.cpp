@@ -120,12 +120,21 @@ bool format_named(std::string_view name, Format& format) {
 
 char* put_escaped(char* to, std::string_view text, Format format) {
   for (size_t i = 0; i < text.size();) {
-    std::memcpy(to, text.data() + i, 64);  // both have room
-    const uint64_t mask = escapes_at(text, i, format);
-    const size_t run = mask ? static_cast<size_t>(__builtin_ctzll(mask)) : 64;
-    to += run;
-    i += run;
-    if (i < text.size() && run < 64) to = put_special(to, text, i, format);
+    // One look at 64 bytes serves every character in them that is escaped:
+    // a look after each one cost a fifth of the time spent escaping.
+    const size_t base = i;
+    uint64_t mask = escapes_at(text, base, format);
+    for (;;) {
+      const size_t stop = std::min(base + (mask ? size_t(__builtin_ctzll(mask)) : 64), text.size());
+      std::memcpy(to, text.data() + i, 64);  // both have room
+      to += stop - i;
+      i = stop;
+      if (i == text.size() || i == base + 64) break;
+      to = put_special(to, text, i, format);
+      // The bytes of the character just written are done with.
+      if (i >= base + 64) break;
+      mask &= ~uint64_t{0} << (i - base);
+    }
   }
   return to;
 }
