@@ -158,17 +158,21 @@ TEST(Pathological, ExtremeShapesConvertWhole) {
 TEST(Pathological, CharactersAcrossBlocksStayWhole) {
   // Each character, carriage return and zero in turn straddles the end of
   // the reader's 64 KiB blocks, as 8-bit codes and kept as UTF-8, where a
-  // stray byte takes two.
-  const std::string tail = "\xE2\x80\x99\xC3\xA9\r\r\xC3\xA9\x80\r\nx\xE2\x80\xA9y\nz\n";
+  // stray byte takes two. A carriage return and three bytes of a character
+  // are the most a block leaves to the next.
+  const std::string tail =
+      "\r\xF0\x9F\x8E\xB5\xE2\x80\x99\xC3\xA9\r\r\xC3\xA9\x80\r\nx\xE2\x80\xA9y\nz\n";
   const std::string templates =
       "%Schedule\n%C\n%\\\n%Song\n%s\n%\\\n%Stanza\n%z\n%\\\n%Line\n/\n%\\\n";
+  // A whole block follows, read after what the first one left.
+  const std::string next_block(65536, 'b');
   // The record's lines before the pad take 36 bytes.
-  for (size_t pad = 65536 - 36 - 20; pad <= 65536 - 36 + 4; ++pad) {
+  for (size_t pad = 65536 - 36 - 25; pad <= 65536 - 36 + 4; ++pad) {
     const std::string line(pad, 'a');
-    const std::string report = record("T", "first\n" + line + tail);
-    EXPECT_EQ(expand(templates, report), line + "\x92\xE9\r\xE9\x80/x/z") << pad;
+    const std::string report = record("T", "first\n" + line + tail + next_block + "\n");
+    EXPECT_EQ(expand(templates, report), line + "#\x92\xE9\r\xE9\x80/x/z/" + next_block) << pad;
     EXPECT_EQ(expand("%#text\n" + templates, report),
-              line + "\xE2\x80\x99\xC3\xA9\r\xC3\xA9\xC2\x80/x/z")
+              line + "\xF0\x9F\x8E\xB5\xE2\x80\x99\xC3\xA9\r\xC3\xA9\xC2\x80/x/z/" + next_block)
         << pad;
   }
 }
