@@ -161,7 +161,13 @@ void expand_slot(FILE* out, int slot, Report& in) {
     // The text and its pieces stay as they are until the walk ends.
     for (const Piece& piece : cut_of(slot).pieces) {
       emit(out, text.substr(piece.begin, piece.size));
-      if (piece.directive) directive(out, piece.directive, in);
+      // Most directives name a record's text with nothing to expand in
+      // it: written here, without the call.
+      const char d = piece.directive;
+      if (d >= '1' && d <= 'z' && d != 'C' && d != 's' && escape[d - '0'].plain)
+        emit(out, slot_text(d - '0'));
+      else if (d)
+        directive(out, d, in);
     }
   }
   frames.pop_back();
