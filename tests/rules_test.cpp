@@ -11,6 +11,7 @@
 #include "driver/driver.h"
 #include "driver/terminal.h"
 #include "report/reader.h"
+#include "report/songs.h"
 #include "template/expander.h"
 #include "template/store.h"
 #include "text/characters.h"
@@ -119,6 +120,23 @@ std::string record(const std::string& title, const std::string& lyrics) {
 TEST(Runs, StartFromACleanState) {
   EXPECT_EQ(expand("%Schedule\n%C%:\n%\\\n%Line\nsep\n%\\\n%T\nt\n%\\\n%Song\n%T\n%\\\n", record("%T", "x\ny\n")), "");
   EXPECT_EQ(expand("%Schedule\n[%<|%T|%s]%:\n%\\\n%Stanza\n%z\n%\\\n", ""), "[\\line\n||]");
+}
+
+TEST(Runs, TitlesThatWaitKeepTheirPlaceBeforeAWarning) {
+  // Into a file the titles wait a few KiB at a time; a warning is written
+  // after the titles before it, and the end of the run writes the rest.
+  lyricrtf::titles_at_once = false;
+  std::string report, titles;
+  for (int i = 0; i < 600; ++i) {
+    report += record("Title " + std::to_string(i), "Verse 1\nx\n");
+    titles += "Title " + std::to_string(i) + "\n";
+  }
+  std::string err;
+  expand("%Schedule\n%C\n%\\\n", report + "Schedule Detail\nfor B.sch\nLast\nx\n", &err);
+  EXPECT_EQ(err, titles + "Last\nWarning: the report ends inside a song record.\n");
+  expand("%Schedule\n%C\n%\\\n", report, &err);
+  EXPECT_EQ(err, titles);
+  lyricrtf::titles_at_once = true;
 }
 
 TEST(Pathological, ExtremeShapesConvertWhole) {

@@ -21,6 +21,7 @@
 
 #include "driver/terminal.h"
 #include "report/reader.h"
+#include "report/songs.h"
 #include "template/expander.h"
 #include "template/store.h"
 
@@ -51,11 +52,13 @@ using File = std::unique_ptr<FILE, Closer>;
 class MessageBuffer {
  public:
   MessageBuffer() : buffered_(!isatty(fileno(stderr))) {
+    titles_at_once = !buffered_;
     if (!buffered_) return;
     std::fflush(stderr);
     std::setvbuf(stderr, buffer_, _IOFBF, sizeof buffer_);
   }
   ~MessageBuffer() {
+    titles_at_once = true;
     if (!buffered_) return;
     std::fflush(stderr);
     std::setvbuf(stderr, nullptr, _IONBF, 0);

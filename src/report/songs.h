@@ -36,6 +36,12 @@ extern size_t sbp;  // the next line of songbuf not yet cut into a stanza
 // Forgets the lyrics of any earlier record.
 void clear_song();
 
+// Writes the titles that get_song has not written yet to the error stream;
+// whatever else goes there while the song loop runs waits for them. With
+// `titles_at_once` (a terminal shows them as progress) none wait.
+void write_titles();
+extern bool titles_at_once;
+
 // Reads the next song record: fills the slots S, T, A, c, L and N, writes
 // the title on the error stream and makes its lyrics the current ones.
 // Returns false when the report is exhausted (an empty line where a record

@@ -145,6 +145,7 @@ void expand_slot(FILE* out, int slot, Report& in) {
   if (refers_back(slot)) {
     if (!warned[slot]) {
       warned[slot] = true;
+      write_titles();
       std::fprintf(stderr, "Warning: %%%c refers back to itself and is left out.\n", '0' + slot);
     }
     return;
@@ -235,6 +236,7 @@ void put_schedule(FILE* out, Report& in) {
   pending_size = 0;
   put_slot(out, schedule_slot, in);
   flush(out);
+  write_titles();
 }
 
 }  // namespace lyricrtf
