@@ -225,7 +225,7 @@ void make_room(Report& in) {
 }
 
 // Makes room for the line feeds of a block: one per byte at most, one the
-// end of the file may add, and the decoder's two stores past the last.
+// end of the file may add, and the decoder's three stores past the last.
 void make_feed_room(Report& in) {
   const size_t needed = in.feed_count + raw_capacity + 4;
   if (needed <= in.feed_capacity) return;

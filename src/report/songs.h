@@ -23,6 +23,7 @@ struct Lyrics {
   bool percent = false;  // the record holds a '%'
 };
 extern Lyrics songbuf;
+extern size_t sbp;  // the next line of songbuf not yet cut into a stanza
 
 // Whether a mark from `next` on lies within `span`, marks ending with npos;
 // moves `next` past the marks before the span. Spans asked in order take
@@ -31,7 +32,6 @@ inline bool holds_mark(const size_t*& next, Span span) {
   while (*next < span.at) ++next;
   return *next < span.at + span.size;
 }
-extern size_t sbp;  // the next line of songbuf not yet cut into a stanza
 
 // Forgets the lyrics of any earlier record.
 void clear_song();
