@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* in = fmemopen(const_cast<char*>(report), sizeof report - 1, "rb");
   FILE* out = std::fopen("/dev/null", "wb");
   lyricrtf::Report reader(in, lyricrtf::format);
-  lyricrtf::ugetc(reader);  // the byte-order mark
+  lyricrtf::read_start(reader);  // the byte-order mark
   lyricrtf::put_schedule(out, reader);
   std::fclose(out);
   std::fclose(in);

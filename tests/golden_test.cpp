@@ -1,22 +1,28 @@
-// Runs every golden case in tests/cases: a conversion (or an interactive
-// start) in a fresh folder, checked byte for byte. A case file NAME.case has
-// header lines, then sections:
+// Runs golden cases from tests/cases: conversions (or interactive starts)
+// in a fresh folder, checked byte for byte. Given case files, or a folder
+// of them, it registers one test for each file.
+//
+// A case file NAME.case holds one run or several. A run has header lines,
+// then sections:
 //
 //   # a comment               args -c t.dat r.txt      (words; '' is empty)
 //   code 12                   program bin/lyricrtf     (argument 0)
 //   platform windows          absent out.rtf           (must not exist)
-//   (else the POSIX rules)
-//   only posix                (skipped on other platforms)
+//   (else the POSIX rules)    unchanged out.rtf        (the same bytes after)
+//   only posix                (the whole case is skipped on other platforms)
 //   === FILE                  a file written before the run
 //   === expect FILE           a file the run must leave, with these bytes
 //   === stdin                 typed at the interactive start (else none)
 //   === stdout / === stderr   the streams, exactly (absent: empty)
 //   === stderr begins         the error stream's beginning
+//   === then                  the next run's header lines follow
 //
-// A section runs to the next line that begins "=== "; the line feed before
-// that line is not part of it. "\xHH" stands for the byte HH, in the
-// sections, their names and the arguments. On Windows an
-// expected file is compared as text mode writes it, each LF as CR LF.
+// Every run of a case works in the same folder, so a run finds what the
+// runs before it left. A section runs to the next line that begins
+// "=== "; the line feed before that line is not part of it. "\xHH" stands
+// for the byte HH, in the sections, their names and the arguments. On
+// Windows an expected file is compared as text mode writes it, each LF as
+// CR LF.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -47,7 +53,8 @@ std::string read_file(const fs::path& path) {
 std::string unescape(const std::string& text) {
   std::string bytes;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text.compare(i, 2, "\\x") == 0 && i + 3 < text.size() && isxdigit(text[i + 2]) && isxdigit(text[i + 3])) {
+    if (text.compare(i, 2, "\\x") == 0 && i + 3 < text.size() && isxdigit(text[i + 2]) &&
+        isxdigit(text[i + 3])) {
       bytes.push_back(static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16)));
       i += 3;
     } else {
@@ -66,67 +73,84 @@ std::string as_written(const std::string& bytes) {
   return written;
 }
 
-struct Case {
+struct Step {
   std::vector<std::string> args;
   std::string program = "bin/lyricrtf";
   int code = 0;
   lyricrtf::Platform platform = lyricrtf::posix;
-  bool skipped = false;
   std::vector<std::string> absent;
+  std::vector<std::string> unchanged;
   std::map<std::string, std::string> sections;  // by their "=== " line
+
+  std::string section(const std::string& name) const {
+    auto found = sections.find(name);
+    return found == sections.end() ? std::string() : found->second;
+  }
+};
+
+struct Case {
+  std::vector<Step> runs;
+  bool skipped = false;
 };
 
 Case parse(const std::string& file) {
   Case c;
   std::istringstream in(file);
-  std::string line, name;
-  while (std::getline(in, line) && line.rfind("=== ", 0) != 0) {
-    std::istringstream words(line);
-    std::string key, word;
-    words >> key;
-    if (key == "args")
-      while (words >> word) c.args.push_back(word == "''" ? "" : unescape(word));
-    if (key == "program") words >> c.program;
-    if (key == "code") words >> c.code;
-    if (key == "platform") c.platform = line == "platform windows" ? lyricrtf::windows : lyricrtf::posix;
-    if (key == "only") c.skipped = line != (lyricrtf::native.slash_options ? "only windows" : "only posix");
-    if (key == "absent") words >> c.absent.emplace_back();
-  }
-  while (in && line.rfind("=== ", 0) == 0) {
-    name = unescape(line.substr(4));
-    std::string body;
-    while (std::getline(in, line) && line.rfind("=== ", 0) != 0) body += line + "\n";
-    if (!body.empty()) body.pop_back();
-    c.sections[name] = unescape(body);
+  std::string line;
+  bool more = static_cast<bool>(std::getline(in, line));
+  while (more) {
+    Step& run = c.runs.emplace_back();
+    for (; more && line.rfind("=== ", 0) != 0; more = static_cast<bool>(std::getline(in, line))) {
+      std::istringstream words(line);
+      std::string key, word;
+      words >> key;
+      if (key == "args")
+        while (words >> word) run.args.push_back(word == "''" ? "" : unescape(word));
+      if (key == "program") words >> run.program;
+      if (key == "code") words >> run.code;
+      if (key == "platform") run.platform = line == "platform windows" ? lyricrtf::windows : lyricrtf::posix;
+      if (key == "only") c.skipped = line != (lyricrtf::native.slash_options ? "only windows" : "only posix");
+      if (key == "absent") words >> run.absent.emplace_back();
+      if (key == "unchanged") words >> run.unchanged.emplace_back();
+    }
+    while (more && line.rfind("=== ", 0) == 0 && line != "=== then") {
+      const std::string name = unescape(line.substr(4));
+      std::string body;
+      while ((more = static_cast<bool>(std::getline(in, line))) && line.rfind("=== ", 0) != 0)
+        body += line + "\n";
+      if (!body.empty()) body.pop_back();
+      run.sections[name] = unescape(body);
+    }
+    if (more) more = static_cast<bool>(std::getline(in, line));  // past "=== then"
   }
   return c;
 }
 
-// Runs the case in `dir`; returns the exit code and the two streams.
-int run(const Case& c, const fs::path& dir, std::string& out, std::string& err) {
-  for (const auto& [name, bytes] : c.sections) {
+// Runs `r` in `dir`; returns the exit code and the two streams.
+int run(const Step& r, const fs::path& dir, std::string& out, std::string& err) {
+  for (const auto& [name, bytes] : r.sections) {
     if (name.rfind("expect ", 0) == 0 || name.rfind("std", 0) == 0) continue;  // not an input
     fs::create_directories((dir / name).parent_path());
     std::ofstream(dir / name, std::ios::binary) << bytes;
   }
   const fs::path previous = fs::current_path();
   fs::current_path(dir);
-  std::vector<std::string> words = {c.program};
-  words.insert(words.end(), c.args.begin(), c.args.end());
+  std::vector<std::string> words = {r.program};
+  words.insert(words.end(), r.args.begin(), r.args.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   testing::internal::CaptureStderr();
   int code;
-  auto typed = c.sections.find("stdin");
-  if (typed == c.sections.end()) {
-    code = lyricrtf::_main(static_cast<int>(words.size()), argv.data(), c.platform);
+  auto typed = r.sections.find("stdin");
+  if (typed == r.sections.end()) {
+    code = lyricrtf::_main(static_cast<int>(words.size()), argv.data(), r.platform);
   } else {
     FILE* in = std::tmpfile();
     FILE* shown = std::tmpfile();
     std::fwrite(typed->second.data(), 1, typed->second.size(), in);
     std::rewind(in);
-    code = lyricrtf::interactive(c.program.c_str(), in, shown, c.platform);
+    code = lyricrtf::interactive(r.program.c_str(), in, shown, r.platform);
     std::rewind(shown);
     for (int ch; (ch = std::getc(shown)) != EOF;) out.push_back(static_cast<char>(ch));
     std::fclose(in);
@@ -141,37 +165,68 @@ int run(const Case& c, const fs::path& dir, std::string& out, std::string& err) 
   return code;
 }
 
-TEST(Golden, EveryCase) {
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(LYRICRTF_CASES)) files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
-  ASSERT_GT(files.size(), 20u);
-  for (const fs::path& file : files) {
-    SCOPED_TRACE(file.filename().string());
-    const Case c = parse(read_file(file));
-    if (c.skipped) continue;
-    const fs::path dir = fs::temp_directory_path() / ("lyricrtf-" + file.stem().string());
+class Golden : public testing::Test {
+ public:
+  explicit Golden(fs::path file) : file_(std::move(file)) {}
+
+  void TestBody() override {
+    const Case c = parse(read_file(file_));
+    if (c.skipped) GTEST_SKIP() << "not on this platform";
+    ASSERT_FALSE(c.runs.empty());
+    const fs::path dir = fs::temp_directory_path() / ("lyricrtf-" + file_.stem().string());
     fs::remove_all(dir);
     fs::create_directories(dir);
-    std::string out, err;
-    EXPECT_EQ(run(c, dir, out, err), c.code);
-    auto section = [&](const std::string& name) {
-      auto found = c.sections.find(name);
-      return found == c.sections.end() ? std::string() : found->second;
-    };
-    EXPECT_EQ(out, section("stdout"));
-    if (c.sections.count("stderr begins"))
-      EXPECT_EQ(err.substr(0, section("stderr begins").size()), section("stderr begins"));
-    else
-      EXPECT_EQ(err, section("stderr"));
-    for (const auto& [name, bytes] : c.sections)
-      if (name.rfind("expect ", 0) == 0) {
-        EXPECT_TRUE(fs::exists(dir / name.substr(7))) << name;
-        EXPECT_EQ(read_file(dir / name.substr(7)), as_written(bytes)) << name;
+    for (size_t k = 0; k < c.runs.size(); ++k) {
+      SCOPED_TRACE("run " + std::to_string(k + 1));
+      const Step& r = c.runs[k];
+      std::map<std::string, std::string> before;
+      for (const std::string& name : r.unchanged) {
+        // A file this case wrote, in an earlier run or in this one.
+        const auto written = r.sections.find(name);
+        before[name] = written != r.sections.end() ? written->second : read_file(dir / name);
+        ASSERT_TRUE(written != r.sections.end() || fs::exists(dir / name)) << name;
       }
-    for (const std::string& name : c.absent) EXPECT_FALSE(fs::exists(dir / name)) << name;
+      std::string out, err;
+      EXPECT_EQ(run(r, dir, out, err), r.code);
+      for (const auto& [name, bytes] : before) EXPECT_EQ(read_file(dir / name), bytes) << name;
+      EXPECT_EQ(out, r.section("stdout"));
+      if (r.sections.count("stderr begins"))
+        EXPECT_EQ(err.substr(0, r.section("stderr begins").size()), r.section("stderr begins"));
+      else
+        EXPECT_EQ(err, r.section("stderr"));
+      for (const auto& [name, bytes] : r.sections)
+        if (name.rfind("expect ", 0) == 0) {
+          EXPECT_TRUE(fs::exists(dir / name.substr(7))) << name;
+          EXPECT_EQ(read_file(dir / name.substr(7)), as_written(bytes)) << name;
+        }
+      for (const std::string& name : r.absent) EXPECT_FALSE(fs::exists(dir / name)) << name;
+    }
     fs::remove_all(dir);
   }
-}
+
+ private:
+  fs::path file_;
+};
 
 }  // namespace
+
+// Arguments: case files, or folders whose .case files are all run.
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  std::vector<fs::path> files;
+  for (int i = 1; i < argc; ++i) {
+    if (!fs::is_directory(argv[i])) files.push_back(argv[i]);
+    else
+      for (const auto& entry : fs::directory_iterator(argv[i]))
+        if (entry.path().extension() == ".case") files.push_back(entry.path());
+  }
+  if (files.empty()) {
+    std::fprintf(stderr, "usage: lyricrtf_golden CASE_FILE_OR_FOLDER...\n");
+    return 2;
+  }
+  std::sort(files.begin(), files.end());
+  for (const fs::path& file : files)
+    testing::RegisterTest("Golden", file.stem().string().c_str(), nullptr, nullptr, __FILE__, __LINE__,
+                          [file]() -> testing::Test* { return new Golden(file); });
+  return RUN_ALL_TESTS();
+}

@@ -61,7 +61,10 @@ async function convert(page, schedule, template, own) {
       if (shown.messages + '\n' !== run.stderr.toString()) fail(`${name}: the messages differ:\n${shown.messages}`);
       if (!shown.outcome.startsWith('Done')) fail(`${name}: ${shown.outcome}`);
       if (name === 'web') {
-        const first = await (await (await page.$('#preview')).contentFrame()).$eval('h2', (e) => e.textContent);
+        // The preview navigates to its blob after the outcome shows: read it
+        // once that document has loaded, not the blank one before it.
+        const frame = await page.waitForFrame((f) => f.url().startsWith('blob:'));
+        const first = await (await frame.waitForSelector('h2')).evaluate((e) => e.textContent);
         if (first !== 'Amazing Grace') fail(`the preview shows "${first}" first`);
       }
       console.log(`${name}: ${output} as the native program writes it`);

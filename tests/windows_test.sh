@@ -45,15 +45,23 @@ printf 'sched\\sunday.txt\r\n\r\n' | run
 cmp sched/sunday.rtf out/a.rtf || fail "the interactive start converts differently"
 grep -q $'^Program Complete\r$' stdout || fail "no closing banner line: $(cat stdout)"
 
-# Bad names: the fatal line first, exit code 12, nothing written elsewhere.
+# Bad names: the fatal lines, exit code 12, nothing written elsewhere.
 expect_error() {
   local message=$1
   shift
   run "$@"
-  [ "$(head -c ${#message} stderr)" = "$message" ] && grep -q '^exit 12$' stderr || fail "$*: $(cat stderr)"
+  [ "$(cat stderr)" = "$message"$'\r\nexit 12' ] || fail "$*: $(cat stderr)"
 }
-expect_error $'Fatal: Unicode identifier missing\r\nFatal: ' /o 'out\n.rtf' 'sched\nomark.txt'
-expect_error $'Fatal: Input file sched failed to open\r\nFatal: ' /o 'out\d.rtf' sched
-expect_error $'Fatal: Output file dir failed to open\r\nFatal: ' /o dir 'sched\sunday.txt'
-[ -z "$(ls dir)" ] && [ ! -f out/d.rtf ] || fail "a bad name left a file behind"
+expect_error $'Fatal: Unicode identifier missing\r\nFatal: sched\\nomark.txt is UTF-8 text without its byte-order mark; save it again with the encoding "UTF-8 with BOM"' /o 'out\n.rtf' 'sched\nomark.txt'
+expect_error $'Fatal: Input file sched failed to open\r\nFatal: Is a directory' /o 'out\d.rtf' sched
+expect_error $'Fatal: Output file dir failed to open\r\nFatal: Is a directory' /o dir 'sched\sunday.txt'
+[ -z "$(ls dir)" ] && [ ! -f out/n.rtf ] && [ ! -f out/d.rtf ] || fail "a bad name left a file behind"
+# The report named again as the output, in other letters, or the document
+# dropped instead of the report: both files stay as they were.
+cp sched/sunday.txt before.txt
+expect_error $'Fatal: Output file SCHED\\SUNDAY.TXT is the report itself; choose another name with -o' /o 'SCHED\SUNDAY.TXT' 'sched\sunday.txt'
+cmp before.txt sched/sunday.txt || fail "the report was written over"
+cp out/a.rtf sched/a.rtf
+expect_error $'Fatal: Unicode identifier missing\r\nFatal: sched\\a.rtf looks like a document, not the schedule report; give the report\'s text file instead' 'sched\a.rtf'
+cmp out/a.rtf sched/a.rtf || fail "the dropped document was written over"
 echo "lyricrtf.exe follows the Windows conventions under Wine"

@@ -19,6 +19,7 @@
 #include <new>
 #include <string_view>
 
+#include "driver/files.h"
 #include "driver/terminal.h"
 #include "report/reader.h"
 #include "report/songs.h"
@@ -37,14 +38,8 @@ namespace {
 constexpr size_t max_input_path = 127;
 constexpr size_t max_program_path = 126;
 
-constexpr const char* output_extension = "rtf";
 constexpr const char* template_name = "lyricrtf7";
 constexpr const char* template_extension = "dat";
-
-struct Closer {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, Closer>;
 
 // Progress lines and warnings reach a terminal line by line. Written to a
 // file or a pipe, they go in large writes during a run: a report of many
@@ -107,8 +102,33 @@ File open_from_gallery(const std::string& name, const std::string& program,
   const std::string shared = std::string("..") + s + "share" + s + "lyricrtf" + s + "templates";
   for (const std::string& folder : {std::string("templates"), shared})
     for (const std::string& file : {name, name + "." + template_extension})
-      if (File found{std::fopen((dir + folder + s + file).c_str(), "r")}) return found;
+      if (File found = open_file(dir + folder + s + file, "r")) return found;
   return nullptr;
+}
+
+// What the report is, when it lacks its byte-order mark, and what to do:
+// the line after "Unicode identifier missing".
+void fatal_start(Start start, const std::string& name) {
+  const char* what = nullptr;
+  switch (start) {
+    case Start::utf16:
+      what = "is saved as UTF-16 (\"Unicode\"); save it again with the encoding \"UTF-8 with BOM\"";
+      break;
+    case Start::utf8_without_mark:
+      what = "is UTF-8 text without its byte-order mark; save it again with the encoding "
+             "\"UTF-8 with BOM\"";
+      break;
+    case Start::empty:
+      what = "is empty; save the \"Schedule Detail\" report into it again, as \"UTF-8 with BOM\"";
+      break;
+    case Start::document:
+      what = "looks like a document, not the schedule report; give the report's text file instead";
+      break;
+    default:
+      what = "is not text in UTF-8; save the \"Schedule Detail\" report again as text, with the "
+             "encoding \"UTF-8 with BOM\"";
+  }
+  std::fprintf(stderr, "Fatal: Unicode identifier missing\nFatal: %s %s\n", name.c_str(), what);
 }
 
 int run(int argc, char** argv, const Platform& platform) {
@@ -131,10 +151,6 @@ int run(int argc, char** argv, const Platform& platform) {
   }
 
   std::string dir, name, ext;
-  if (output.empty()) {
-    splitpath(input, dir, name, ext, platform.separator);
-    output = makepath(dir, name, output_extension, platform.separator);
-  }
   std::string program = argv[0] ? argv[0] : "";
   if (platform.locate_bare) program = locate_program(program, std::getenv("PATH"));
   const bool named = !config.empty();
@@ -149,8 +165,9 @@ int run(int argc, char** argv, const Platform& platform) {
   }
 
   init();
+  FileId template_id;
   {
-    File templates(std::fopen(config.c_str(), "r"));
+    File templates = open_file(config, "r");
     if (!templates && named) {
       const int error = errno;  // the fatal line names the file as typed
       templates = open_from_gallery(config, program, platform);
@@ -160,10 +177,11 @@ int run(int argc, char** argv, const Platform& platform) {
       fatal_file("Fatal: Configuration file %s failed to open\n", config);
       return exit_fatal;
     }
+    template_id = file_id(templates.get());
     get_template(templates.get());
   }
 
-  File report_file(std::fopen(input.c_str(), "r"));
+  File report_file = open_file(input, "r");
   if (!report_file) {
     fatal_file("Fatal: Input file %s failed to open\n", input);
     return exit_fatal;
@@ -179,16 +197,31 @@ int run(int argc, char** argv, const Platform& platform) {
   }
   store_escape(schedule_name_slot, path);
 
-  File out(std::fopen(output.c_str(), "w"));
-  if (!out) {
-    fatal_file("Fatal: Output file %s failed to open\n", output);
+  // The report must be one before anything is written: a wrong file named
+  // leaves the document it would have replaced as it was.
+  Report report(report_file.get(), format);
+  const Start start = read_start(report);
+  if (start != Start::mark) {
+    fatal_start(start, input);
     return exit_fatal;
   }
 
-  Report report(report_file.get(), format);
-  if (!starts_with_mark(report)) {
-    fatal("Fatal: Unicode identifier missing\n");
-    system_error();
+  // The default document lies beside the report, named for the format
+  // that the template file declares.
+  if (output.empty()) {
+    splitpath(input, dir, name, ext, platform.separator);
+    output = makepath(dir, name, document_extension(format), platform.separator);
+  }
+  const FileId output_id = file_id(output);
+  const bool is_report = same_file(output_id, file_id(report_file.get()));
+  if (is_report || same_file(output_id, template_id)) {
+    std::fprintf(stderr, "Fatal: Output file %s is %s; choose another name with -o\n",
+                 output.c_str(), is_report ? "the report itself" : "the template file");
+    return exit_fatal;
+  }
+  File out = open_file(output, "w");
+  if (!out) {
+    fatal_file("Fatal: Output file %s failed to open\n", output);
     return exit_fatal;
   }
 

@@ -9,10 +9,6 @@
 
 namespace lyricrtf {
 
-// Any bytes as well-formed UTF-8: what decodes as a character stays, and
-// each byte that does not becomes U+FFFD.
-std::string valid_utf8(std::string_view bytes);
-
 // A file name as UTF-8 characters: on POSIX its bytes, a byte that does
 // not decode as U+FFFD; on Windows its characters in the ANSI code page.
 std::string path_text(std::string_view path);

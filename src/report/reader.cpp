@@ -28,6 +28,10 @@ constexpr size_t raw_capacity = block_size + carried_max;
 
 constexpr size_t margin = 5;  // spaces of left margin dropped from each line
 
+// What is kept of the report's first bytes: enough to tell UTF-8 text from
+// other bytes.
+constexpr size_t head_size = 4096;
+
 // Whether a byte stands for itself in the window and is not marked: not a
 // carriage return, a form feed or a zero, nor escaped, and below 0xC0 for
 // 8-bit codes, which take the bytes below as they stand, below 0x80 in UTF-8.
@@ -246,6 +250,7 @@ bool refill(Report& in) {
     size_t n = in.raw_size;
     if (!in.at_eof) {
       const size_t got = std::fread(in.raw.get() + n, 1, block_size, in.file);
+      if (in.head.empty()) in.head.assign(reinterpret_cast<char*>(in.raw.get()), std::min(got, head_size));
       n += got;
       if (got < block_size) in.at_eof = true;
     }
@@ -266,6 +271,30 @@ bool refill(Report& in) {
 
 Report::Report(FILE* f, Format declared)
     : file(f), format(declared), raw(new unsigned char[raw_capacity]) {}
+
+Start start_of(std::string_view head) {
+  auto begins = [head](std::string_view with) { return head.substr(0, with.size()) == with; };
+  if (head.empty()) return Start::empty;
+  if (begins("\xEF\xBB\xBF")) return Start::mark;
+  // With or without its own mark, UTF-16 holds a zero byte beside each
+  // letter of "Schedule Detail".
+  if (begins("\xFF\xFE") || begins("\xFE\xFF") ||
+      (head.size() >= 2 && (head[0] == 0) != (head[1] == 0)))
+    return Start::utf16;
+  for (std::string_view document : {"%PDF", "{\\rtf", "PK\x03\x04", "\xD0\xCF\x11\xE0"})
+    if (begins(document)) return Start::document;
+  // A head cut off by its size may end inside a character.
+  if (head.size() == head_size) head = head.substr(0, head.find_last_of("\n") + 1);
+  const bool text = head.find('\0') == std::string_view::npos && valid_utf8(head) == head;
+  return text ? Start::utf8_without_mark : Start::other;
+}
+
+Start read_start(Report& in) {
+  const int first = ugetc(in);
+  if (first == (in.format != Format::none ? unicode_byte_order_mark : byte_order_mark))
+    return Start::mark;
+  return start_of(in.head);
+}
 
 int ugetc(Report& in) {
   if (in.pos == in.end && !refill(in)) return EOF;

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -72,17 +73,33 @@ struct Report {
   // there is none), in order: the song reader needs no search for them.
   std::vector<size_t> marks;
   size_t next_mark = 0;  // marks before it lie before `keep`
+  // The report's first bytes as read, to tell what the file is when it
+  // lacks its byte-order mark.
+  std::string head;
 };
 
 // The next character of the report, an 8-bit code (0 to 254) or, when the
 // report is read as Unicode, the character itself; EOF at the end.
 int ugetc(Report& in);
 
-// Reads the report's first character: whether it is the byte-order mark.
-// Read as Unicode, it must be U+FEFF itself, not U+00FE.
-inline bool starts_with_mark(Report& in) {
-  return ugetc(in) == (in.format != Format::none ? unicode_byte_order_mark : byte_order_mark);
-}
+// What a report's first bytes show it to be.
+enum class Start {
+  mark,               // the byte-order mark: a report as it should be
+  utf16,              // saved as UTF-16, either byte order
+  utf8_without_mark,  // UTF-8 text, but no mark
+  empty,
+  document,  // a PDF, RTF, or an office document
+  other,
+};
+
+// What the bytes a file begins with show it to be; `mark` only for the
+// UTF-8 byte-order mark.
+Start start_of(std::string_view head);
+
+// Reads the report's first character and tells what the report is: `mark`
+// when that character is the byte-order mark. Read as Unicode, it must be
+// U+FEFF itself, not U+00FE.
+Start read_start(Report& in);
 
 // Reads the next line, after dropping up to five spaces of margin, into
 // `line`. A line ends at a line feed, a form feed, a line separator (U+2028)

@@ -102,12 +102,17 @@ bool get_song(Report& in) {
 
   get_line(in, line);
   const bool damaged = text(in, line).substr(0, name_prefix.size()) != name_prefix;
-  // The schedule name runs from the fifth character to the first '.'.
-  Span name = {line.at, 0};
-  if (line.size > name_prefix.size()) {
-    const std::string_view rest = text(in, line).substr(name_prefix.size());
-    name = {line.at + name_prefix.size(), std::min(rest.size(), rest.find('.'))};
+  // The schedule name runs from the fifth character to the first '.'. Held
+  // as UTF-8, a character's bytes after its first are never where one
+  // begins: a name that does not begin "for " loses whole characters.
+  size_t skipped = 0;
+  const std::string_view heading_line = text(in, line);
+  for (size_t characters = 0; skipped < heading_line.size(); ++skipped) {
+    const bool begins = in.format == Format::none || (heading_line[skipped] & 0xC0) != 0x80;
+    if (begins && characters++ == name_prefix.size()) break;
   }
+  const std::string_view rest = heading_line.substr(skipped);
+  const Span name = {line.at + skipped, std::min(rest.size(), rest.find('.'))};
 
   Span title;
   get_line(in, title);

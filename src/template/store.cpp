@@ -2,6 +2,8 @@
 
 #include "text/bytes.h"
 
+#include <cstdio>
+
 namespace lyricrtf {
 
 std::array<Slot, slot_count> escape;
@@ -69,28 +71,42 @@ int resolve_name(std::string_view name) {
   return -1;
 }
 
-int tgetc(FILE* f) {
-  int c = std::getc(f);
-  if (c == '\r') c = std::getc(f);
+namespace {
+
+// The template file's bytes from `at` on, read as the template language
+// reads them.
+struct TemplateBytes {
+  std::string_view file;
+  size_t at = 0;
+};
+
+// The next byte, or EOF at the end; a carriage return is dropped, one at
+// a time.
+int tgetc(TemplateBytes& in) {
+  if (in.at == in.file.size()) return EOF;
+  int c = static_cast<unsigned char>(in.file[in.at++]);
+  if (c == '\r') c = in.at == in.file.size() ? EOF : static_cast<unsigned char>(in.file[in.at++]);
   return c;
 }
 
-void get_tname(FILE* f, std::string& name) {
+// Reads the rest of a name line (its line feed consumed, not stored).
+void get_tname(TemplateBytes& in, std::string& name) {
   name.clear();
-  for (int c = tgetc(f); c != EOF && c != '\n'; c = tgetc(f)) name.push_back(static_cast<char>(c));
+  for (int c = tgetc(in); c != EOF && c != '\n'; c = tgetc(in)) name.push_back(static_cast<char>(c));
 }
 
-void get_escape(FILE* f, std::string& body) {
+// Reads a definition body up to the terminator line "%\" or the end of file.
+void get_escape(TemplateBytes& in, std::string& body) {
   body.clear();
   int column = 0;
   for (;;) {
-    int c = tgetc(f);
+    int c = tgetc(in);
     if (c == EOF) break;
     if (c == '\n') {
       body.push_back('\n');
       column = 0;
     } else if (c == '%' && column == 0) {
-      int d = tgetc(f);
+      int d = tgetc(in);
       if (d == '\\') break;
       body.push_back('%');
       if (d == EOF) return;  // a lone '%' on the last line stays whole
@@ -106,34 +122,59 @@ void get_escape(FILE* f, std::string& body) {
   if (!body.empty()) body.pop_back();
 }
 
+std::string read_all(FILE* f) {
+  std::string bytes;
+  char block[4096];
+  for (size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;) bytes.append(block, n);
+  return bytes;
+}
+
+}  // namespace
+
 void get_template(FILE* f) {
+  const std::string file = read_all(f);
+  // An editor may save the file with a byte-order mark; it is not part of
+  // the first line.
+  constexpr std::string_view mark = "\xEF\xBB\xBF";
+  TemplateBytes in{file, file.compare(0, mark.size(), mark) == 0 ? mark.size() : 0};
   std::string buffer;
-  for (;;) {
-    int c = tgetc(f);
-    if (c == EOF) return;
+  for (int c = tgetc(in); c != EOF; c = tgetc(in)) {
     if (c == '\n') continue;
-    if (c == '%') {
-      get_tname(f, buffer);
-      const std::string_view name(buffer.c_str());  // up to a zero byte, as every name
-      if (!name.empty() && name[0] == '#') {
-        // A format line: no body follows.
-        if (!format_named(name, format))
-          std::fprintf(stderr, "Warning: unknown format %s in the template file.\n",
-                       buffer.c_str());
-        continue;
-      }
-      int slot = resolve_name(buffer);
-      if (slot < 0) continue;
-      get_escape(f, buffer);
-      store_escape(slot, buffer);
-      // Reading goes on right after the terminator's backslash, as if a
-      // new line began there.
+    if (c != '%') {
+      // Any other line outside a definition is ignored.
+      while (c != EOF && c != '\n') c = tgetc(in);
+      if (c == EOF) break;
       continue;
     }
-    // Any other line outside a definition is ignored.
-    while (c != EOF && c != '\n') c = tgetc(f);
-    if (c == EOF) return;
+    get_tname(in, buffer);
+    const std::string_view name(buffer.c_str());  // up to a zero byte, as every name
+    if (!name.empty() && name[0] == '#') {
+      // A format line: no body follows.
+      if (!format_named(name, format))
+        std::fprintf(stderr, "Warning: unknown format %s in the template file.\n", buffer.c_str());
+      continue;
+    }
+    int slot = resolve_name(buffer);
+    if (slot < 0) {
+      std::fprintf(stderr, "Warning: unknown name %s in the template file.\n", buffer.c_str());
+      continue;
+    }
+    // The schedule's name is stored in slot S before anything is written.
+    if (slot == schedule_name_slot)
+      std::fprintf(stderr, "Warning: %s defines slot S, which the schedule's name replaces.\n",
+                   buffer.c_str());
+    get_escape(in, buffer);
+    store_escape(slot, buffer);
+    // Reading goes on right after the terminator's backslash, as if a
+    // new line began there.
   }
+  // The format line may come anywhere: the template's own texts are
+  // written as the format has them once the whole file is read.
+  if (format != Format::none)
+    for (int slot = 0; slot < slot_count; ++slot)
+      if (!slot_text(slot).empty()) store_escape(slot, template_text(slot_text(slot), format));
+  if (slot_text(schedule_slot).empty())
+    std::fputs("Warning: the template file defines no Schedule.\n", stderr);
 }
 
 }  // namespace lyricrtf

@@ -101,18 +101,13 @@ inline void store_report_text(int slot, std::string_view text, bool clean) {
 // The slot a definition name selects, or -1 when the name selects none.
 int resolve_name(std::string_view name);
 
-// The next byte of the template file; a carriage return is dropped.
-int tgetc(FILE* f);
-
-// Reads the rest of a name line (its line feed consumed, not stored).
-void get_tname(FILE* f, std::string& name);
-
-// Reads a definition body up to the terminator line "%\" or the end of file.
-void get_escape(FILE* f, std::string& body);
-
 // Reads the whole template file into the slots and its format lines into
-// `format`: a name line whose name begins with '#'. One that names no
-// format is reported on the error stream.
+// `format`: a name line whose name begins with '#'. A byte-order mark at
+// its start is skipped. In a declared format the template's own texts are
+// then written as that format has them (template_text). What cannot do what
+// it seems to say is reported on the error stream: a format line that
+// names no format, a name that selects no slot or selects slot S, and a
+// file without a Schedule.
 void get_template(FILE* f);
 
 }  // namespace lyricrtf

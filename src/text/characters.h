@@ -39,6 +39,10 @@ inline size_t put_utf8(char* out, char32_t c) {
   return n;
 }
 
+// Any bytes as well-formed UTF-8: what decodes as a character stays, and
+// each byte that does not becomes U+FFFD.
+std::string valid_utf8(std::string_view bytes);
+
 inline void append_utf8(std::string& to, char32_t c) {
   char bytes[4];
   to.append(bytes, put_utf8(bytes, c));

@@ -26,6 +26,13 @@ char* put_rtf_unit(char* to, unsigned unit) {
   return to;
 }
 
+// Writes "\uN?" for a character, or two for a pair of UTF-16 codes.
+char* put_rtf_character(char* to, char32_t c) {
+  if (c < 0x10000) return put_rtf_unit(to, c);
+  to = put_rtf_unit(to, 0xD800 + ((c - 0x10000) >> 10));
+  return put_rtf_unit(to, 0xDC00 + ((c - 0x10000) & 0x3FF));
+}
+
 char* put(char* to, std::string_view text) {
   copy_bytes(to, text);
   return to + text.size();
@@ -47,10 +54,7 @@ char* put_special(char* to, std::string_view text, size_t& i, Format format) {
       case '}': return put(to, "\\}");
       case '\t': return put(to, "\\tab ");
     }
-    if (c < 0x20) c = replacement_character;
-    if (c < 0x10000) return put_rtf_unit(to, c);
-    to = put_rtf_unit(to, 0xD800 + ((c - 0x10000) >> 10));
-    return put_rtf_unit(to, 0xDC00 + ((c - 0x10000) & 0x3FF));
+    return put_rtf_character(to, c < 0x20 ? replacement_character : c);
   }
   switch (b) {
     case '&': return put(to, "&amp;");
@@ -137,6 +141,31 @@ char* put_escaped(char* to, std::string_view text, Format format) {
     }
   }
   return to;
+}
+
+std::string template_text(std::string_view text, Format format) {
+  const std::string valid = valid_utf8(text);
+  std::string written;
+  written.reserve(valid.size());
+  for (size_t i = 0; i < valid.size();) {
+    const auto b = static_cast<unsigned char>(valid[i]);
+    if (b == '%' && i + 1 < valid.size()) {
+      if (static_cast<unsigned char>(valid[i + 1]) < 0x80) {
+        written.append(valid, i, 2);  // a directive, whatever it names
+        i += 2;
+      } else {
+        i += 1;  // a directive that names nothing: it takes its character
+        get_utf8(valid, i);
+      }
+    } else if (b < 0x80 || format != Format::rtf) {
+      written.push_back(static_cast<char>(b));
+      ++i;
+    } else {
+      char units[2 * sizeof "\\u-12345?"];  // a pair of UTF-16 codes at most
+      written.append(units, put_rtf_character(units, get_utf8(valid, i)));
+    }
+  }
+  return written;
 }
 
 void append_escaped(std::string& to, std::string_view text, Format format) {

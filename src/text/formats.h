@@ -16,6 +16,11 @@ enum class Format { none, rtf, html, text };
 // ignored); false when it names none.
 bool format_named(std::string_view name, Format& format);
 
+// The extension of a document in `format`, which names it by default.
+constexpr const char* document_extension(Format format) {
+  return format == Format::html ? "html" : format == Format::text ? "txt" : "rtf";
+}
+
 // Whether `format` writes the character c of a report text otherwise than
 // as it stands; a '%' is always written otherwise, even without a format,
 // since it would begin a directive. A line feed is in no text: never.
@@ -54,6 +59,13 @@ constexpr size_t escaped_room(size_t n) { return 6 * n + 64; }
 //         U+FFFD, the rest as UTF-8;
 //   text  UTF-8 as it stands.
 char* put_escaped(char* to, std::string_view text, Format format);
+
+// A template's own text as the declared `format` writes it. ASCII stays as
+// it is, and with it every directive and RTF control word; a byte that is
+// not UTF-8 becomes U+FFFD; a '%' before a character beyond ASCII is a
+// directive that names nothing, and goes with the whole character; in RTF
+// every other character beyond ASCII becomes "\uN?".
+std::string template_text(std::string_view text, Format format);
 
 // put_escaped at the end of a string, for a text that may lie anywhere: it
 // reads nothing past the text's end.

@@ -1,0 +1,36 @@
+// Files by name: opening one, with a folder told apart from a file, and
+// telling whether two names name one file.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace lyricrtf {
+
+struct Closer {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<FILE, Closer>;
+
+// Opens a file as fopen does with `mode`. A folder never opens, whatever
+// the platform's fopen makes of it: errno is then EISDIR.
+File open_file(const std::string& name, const char* mode);
+
+// What tells one file from another on its volume: the device and inode on
+// POSIX, the volume serial number and file index on Windows. Two names, a
+// link or another spelling of a path, name one file when their ids are
+// equal. `known` is false when the file does not exist.
+struct FileId {
+  bool known = false;
+  unsigned long long volume = 0;
+  unsigned long long index = 0;
+};
+FileId file_id(FILE* f);
+FileId file_id(const std::string& name);
+
+inline bool same_file(const FileId& a, const FileId& b) {
+  return a.known && b.known && a.volume == b.volume && a.index == b.index;
+}
+
+}  // namespace lyricrtf
