@@ -14,9 +14,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p doc/pictures
 
-for name in lyricrtf7 booklet large-print slides; do
-  template=data/templates/$name.dat
-  [ "$name" != lyricrtf7 ] || template=data/lyricrtf7.dat
+# The gallery's templates by name, as the program finds them beside
+# itself: the Letter ones are made by the build.
+for name in lyricrtf7 lyricrtf7-letter booklet booklet-letter large-print large-print-letter slides; do
+  template=$name
+  [ "$name" != lyricrtf7 ] || template=$(dirname "$program")/lyricrtf7.dat
   "$program" -c "$template" -o "$work/$name.rtf" examples/sunday.txt 2>/dev/null
   (cd "$work" && soffice -env:UserInstallation="file://$work/profile" --headless \
     --convert-to pdf "$name.rtf" >/dev/null 2>&1)

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Converts the sample schedule with each template of the gallery and reads
-# the documents back as their readers do: LibreOffice renders the RTF ones
-# to PDF, xmllint parses the web page. Every title, author and lyrics line
-# must show, character for character (Greek and Cyrillic, curly quotes and
-# dashes too) and in order, within the page bounds of each template; every
-# RTF document must be 7-bit ASCII and every control word in it end with a
-# space, a digit or a brace.
+# Converts the sample schedule, and a service three times as long, with
+# each template of the gallery, found by its name as users give it, on A4
+# and on US Letter, and reads the documents back as their readers do:
+# LibreOffice renders the RTF ones to PDF, xmllint parses the web page.
+# Every title, author and lyrics line must show, character for character
+# (Greek and Cyrillic, curly quotes and dashes too) and in order, on pages
+# of the template's paper, with no word nearer a page's edge than a
+# printer's border; page counts stay within each template's bounds. Every
+# RTF document must be 7-bit ASCII and every control word in it end with
+# a space, a digit or a brace. A booklet edited as its comments say, with a
+# title line of a volunteer's own, must show that line.
 # Usage: gallery_test.sh PROGRAM SOURCE_DIR
 set -euo pipefail
 program=$(realpath "$1")
-sample=$2/examples/sunday.txt
-gallery=$2/data/templates
+source=$(realpath "$2")
 command -v soffice >/dev/null && command -v pdftotext >/dev/null && command -v xmllint >/dev/null ||
   { echo "skipped: LibreOffice, poppler-utils or libxml2-utils missing"; exit 77; }
 work=$(mktemp -d)
@@ -18,13 +21,20 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 fail() { echo "gallery_test: $*"; exit 1; }
 
+cp "$source/examples/sunday.txt" sample.txt
+# The sample's records three times, with one byte-order mark.
+{ cat sample.txt; tail -c +4 sample.txt; tail -c +4 sample.txt; } >long.txt
+
 # What must show: the titles, authors and lyrics lines in UTF-8, one per
 # line, each song and each stanza after a line "=" (a page each in the
 # slides).
 printf '%%#text\n%%Schedule\n%%C\n%%\\\n%%Song\n=\n%%T\n%%A\n%%s\n%%\\\n%%Stanza\n=\n%%z\n\n%%\\\n%%Line\n\n\n%%\\\n' >lines.dat
-"$program" -c lines.dat -o lines.txt "$sample" 2>/dev/null
-grep -v '^=\?$' lines.txt >expected
-slides=$(grep -c '^=$' lines.txt)
+for report in sample long; do
+  "$program" -c lines.dat -o "$report-lines.txt" "$report.txt" 2>/dev/null
+  grep -v '^=\?$' "$report-lines.txt" >"$report.expected"
+done
+sample_slides=$(grep -c '^=$' sample-lines.txt)
+long_slides=$(grep -c '^=$' long-lines.txt)
 
 shows_in_order() {
   local rest line
@@ -34,26 +44,80 @@ shows_in_order() {
       *"$line"*) rest=${rest#*"$line"} ;;
       *) fail "$1: \"$line\" is missing or out of order" ;;
     esac
-  done <expected
+  done <"$2"
 }
 
-while read -r name min max; do
-  "$program" -c "$gallery/$name.dat" -o "$name.rtf" "$sample" 2>/dev/null
-  ! grep -nE '\\[a-z]+([^a-z0-9 {}-]|$)' "$name.rtf" || fail "$name: an undelimited control word"
-  ! LC_ALL=C grep -n $'[^\t -~]' "$name.rtf" || fail "$name: not 7-bit ASCII"
-  soffice -env:UserInstallation="file://$work/profile" --headless --convert-to pdf "$name.rtf" >/dev/null 2>&1
-  pdftotext -raw "$name.pdf" "$name.text"  # in the order written, column after column
-  shows_in_order "$name.text"
-  pages=$(pdfinfo "$name.pdf" | awk '/^Pages:/ { print $2 }')
-  [ "$pages" -ge "$min" ] && [ "$pages" -le "$max" ] || fail "$name: $pages pages, not $min to $max"
-done <<TABLE
-booklet 1 2
-large-print 1 20
-slides $slides $slides
-TABLE
+# Every page of the PDF is W x H points, and every word lies at least 12
+# points (a printer's border) inside it.
+on_the_paper() {
+  pdftotext -bbox "$1" "$1.bbox.html" 2>/dev/null  # it notes pages without words
+  awk -v want="$2" -v file="$1" '
+    function attr(name) {
+      if (!match($0, name "=\"[^\"]*\"")) return -1
+      return substr($0, RSTART + length(name) + 2, RLENGTH - length(name) - 3) + 0
+    }
+    /<page / { w = attr("width"); h = attr("height")
+               if (sprintf("%.0fx%.0f", w, h) != want) { print file ": a page of " w "x" h ", not " want; bad = 1; exit } }
+    /<word / { if (attr("xMin") < 12 || attr("yMin") < 12 || attr("xMax") > w - 12 || attr("yMax") > h - 12) {
+                 print file ": a word at the page edge: " $0; bad = 1; exit } }
+    END { exit bad }' "$1.bbox.html" || fail "$1 does not fit its paper"
+}
 
-"$program" -c "$gallery/web.dat" -o web.html "$sample" 2>/dev/null
+# name, paper, page counts for the sample and for the long service.
+table="lyricrtf7 595x842 6 7 18 21
+lyricrtf7-letter 612x792 6 7 18 21
+booklet 595x842 1 2 3 4
+booklet-letter 612x792 1 2 3 4
+large-print 595x842 6 9 18 27
+large-print-letter 612x792 6 9 18 27
+slides 720x405 $sample_slides $sample_slides $long_slides $long_slides"
+documents=()
+while read -r name paper min max long_min long_max; do
+  # The default template lies beside the program, the rest in its gallery.
+  template=$name
+  [ "$name" != lyricrtf7 ] || template=$(dirname "$program")/lyricrtf7.dat
+  for report in sample long; do
+    "$program" -c "$template" -o "$name-$report.rtf" "$report.txt" 2>/dev/null
+    document=$name-$report.rtf
+    # The gallery's own templates end every control word with a space, a
+    # digit or a brace; the default template uses backslashes and line ends
+    # as well.
+    if [ "$name" = "${name#lyricrtf7}" ]; then
+      ! grep -nE '\\[a-z]+([^a-z0-9 {}-]|$)' "$document" || fail "$document: an undelimited control word"
+    fi
+    ! LC_ALL=C grep -n $'[^\t -~]' "$document" || fail "$document: not 7-bit ASCII"
+    documents+=("$document")
+  done
+done <<<"$table"
+
+# The volunteer's booklet, edited as its comments say: another font, and a
+# title line with the schedule's name after %C, its percent sign doubled.
+sed -e 's/Georgia;/DejaVu Sans Mono;/' \
+  -e 's/^%C\\pard/%C\\pard \\qc \\f1 \\fs28 \\b St Mary’s Church – %S – 100%% joy\\b0 \\par \n\\pard/' \
+  "$source/data/templates/booklet.dat" >volunteer.dat
+"$program" -c volunteer.dat -o volunteer.rtf sample.txt 2>/dev/null
+documents+=(volunteer.rtf)
+
+soffice -env:UserInstallation="file://$work/profile" --headless --convert-to pdf "${documents[@]}" >/dev/null 2>&1
+while read -r name paper min max long_min long_max; do
+  for report in sample long; do
+    pdf=$name-$report.pdf
+    [ -f "$pdf" ] || fail "$pdf was not rendered"
+    pdftotext -raw "$pdf" "$pdf.text"  # in the order written, column after column
+    shows_in_order "$pdf.text" "$report.expected"
+    on_the_paper "$pdf" "$paper"
+    pages=$(pdfinfo "$pdf" | awk '/^Pages:/ { print $2 }')
+    if [ $report = sample ]; then low=$min high=$max; else low=$long_min high=$long_max; fi
+    [ "$pages" -ge "$low" ] && [ "$pages" -le "$high" ] || fail "$pdf: $pages pages, not $low to $high"
+  done
+done <<<"$table"
+pdftotext -raw volunteer.pdf volunteer.text
+grep -qF 'St Mary’s Church – Sunday Morning – 100% joy' <(tr -s ' \n' ' ' <volunteer.text) ||
+  fail "the volunteer's title line does not show: $(grep -F 'Mary' volunteer.text)"
+grep -qF 'DejaVuSansMono' <(pdffonts volunteer.pdf) || fail "the volunteer's font is not used"
+
+"$program" -c web -o web.html sample.txt 2>/dev/null
 [ -z "$(xmllint --html --noout web.html 2>&1)" ] || fail "web: $(xmllint --html --noout web.html 2>&1)"
 xmllint --html --xpath 'string(//body)' web.html >web.text
-shows_in_order web.text
-echo "the gallery's documents show every title and line of the sample"
+shows_in_order web.text sample.expected
+echo "the gallery's documents show every title and line, on A4 and on Letter"
