@@ -12,7 +12,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-for file in bin/lyricrtf bin/lyricrtf7.dat share/man/man1/lyricrtf.1 share/lyricrtf/templates/{booklet,large-print,slides,web}.dat; do
+for file in bin/lyricrtf bin/lyricrtf7.dat share/man/man1/lyricrtf.1 \
+  share/lyricrtf/templates/{booklet,large-print,slides,web,lyricrtf7-letter,booklet-letter,large-print-letter}.dat; do
   [ -f "$work/prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
 # The web edition, where it has been built.
