@@ -22,8 +22,9 @@ const puppeteer = require(require.resolve('puppeteer-core', { paths: [path.join(
   await page.waitForFunction(() => /Pick a schedule/.test(document.getElementById('status').textContent));
   await (await page.$('#schedule')).uploadFile(path.join(root, 'examples/sunday.txt'));
   await page.select('#template', 'web');
+  await page.waitForFunction(() => !document.getElementById('convert').disabled);
   await page.click('#convert');
-  await page.waitForFunction(() => document.getElementById('outcome').textContent !== '');
+  await page.waitForFunction(() => /^Done/.test(document.getElementById('outcome').textContent));
   const frame = await (await page.$('#preview')).contentFrame();
   await frame.waitForSelector('h2');
   await page.evaluate(() => window.scrollTo(0, 0));

@@ -1,10 +1,19 @@
-// Uses the web edition as a user does, in headless Chromium from file://:
-// uploads the sample, converts it with each template and with a template
-// of the user's own, and compares each document the download link offers,
-// its name and the messages with what the native program writes for the
-// same command line. A schedule without its byte-order mark must give the
-// fatal line and no download, and no request may leave file:, data: and
-// blob:.
+// Uses the web edition as a user does, in headless Chromium from file://,
+// and compares what it offers with what the native program writes for the
+// same command line:
+// - the sample with each template, on both papers where there are two, and
+//   with templates of the user's own (one that declares %#text is named
+//   NAME-lyrics.txt, not the schedule's own name);
+// - schedules without their byte-order mark: the program's fatal lines, a
+//   remedy, no download; UTF-16 and UTF-8 without the mark converted
+//   anyway, byte for byte as the correctly saved file;
+// - a template that writes without end: Stop ends it within a second, the
+//   page's limit ends it by itself, and the page converts again after both;
+// - titles in Messages while a large report still converts;
+// - the outcome announced and focused, the paper offered for print
+//   templates only, the template list readable at 360 px, the preview
+//   printed with one button;
+// - no request leaves file:, data: and blob:.
 // Usage: node web_test.js PAGE NATIVE_PROGRAM SOURCE_DIR
 'use strict';
 const { spawnSync } = require('child_process');
@@ -17,30 +26,81 @@ const modules = path.join(source, 'web/node_modules/puppeteer-core');
 if (!fs.existsSync(modules)) console.log('skipped: no puppeteer-core (npm ci in web/)') || process.exit(77);
 const puppeteer = require(modules);
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'lyricrtf-web-'));
-fs.copyFileSync(path.join(source, 'examples/sunday.txt'), path.join(work, 'sunday.txt'));
-fs.writeFileSync(path.join(work, 'nomark.txt'), 'Schedule Detail\n');
+const file = (name) => path.join(work, name);
+const sample = fs.readFileSync(path.join(source, 'examples/sunday.txt'));
 const fail = (message) => { throw new Error(message); };
+const nativeTemplate = (name) => path.join(path.dirname(native), name === 'lyricrtf7' ? '' : 'templates', name + '.dat');
 
-// The page's conversion: the outcome, the messages, and the download's
-// name and bytes, or null.
-async function convert(page, schedule, template, own) {
-  await page.$eval('#outcome', (e) => { e.textContent = ''; });
-  await (await page.$('#schedule')).uploadFile(path.join(work, schedule));
-  if (own) await (await page.$('#own-template')).uploadFile(own);
-  else await page.select('#template', template);
-  await page.click('#convert');
-  await page.waitForFunction(() => document.getElementById('outcome').textContent !== '');
+fs.writeFileSync(file('sunday.txt'), sample);
+fs.writeFileSync(file('nomark.txt'), sample.subarray(3));
+// Saved as "Unicode" by Notepad: UTF-16 little-endian with its mark.
+fs.writeFileSync(file('u16.txt'), Buffer.concat([Buffer.from([0xFF, 0xFE]), Buffer.from(sample.subarray(3).toString('utf8'), 'utf16le')]));
+fs.writeFileSync(file('text.dat'), '%#text\n%Schedule\n%C\n%\\\n%Song\n%T\n%\\\n');
+// Templates that write without end: nine levels of ten references, to ten
+// bytes each (10^9 bytes, fast), or to one byte after ten empty slots (as
+// many bytes, ten times as slow).
+function nested(leaf) {
+  let text = '%#text\n%Schedule\n' + '%a'.repeat(10) + '\n%\\\n';
+  for (const [slot, next] of [['a', 'b'], ['b', 'c'], ['c', 'd'], ['d', 'e'], ['e', 'f'], ['f', 'g'], ['g', 'h']])
+    text += `%${slot}\n${('%' + next).repeat(10)}\n%\\\n`;
+  return text + `%h\n${leaf.repeat(10)}\n%\\\n`;
+}
+fs.writeFileSync(file('runaway.dat'), nested('xxxxxxxxxx'));
+fs.writeFileSync(file('endless.dat'), nested('%j%j%j%j%j%j%j%j%j%jx'));
+// A large report: the sample's records many times over.
+const records = sample.subarray(3);
+fs.writeFileSync(file('large.txt'), Buffer.concat([sample.subarray(0, 3), ...Array(6000).fill(records)]));
+
+// Native: the document and the error stream.
+function nativeRun(args) {
+  const run = spawnSync(native, args, { cwd: work });
+  return { code: run.status, stderr: run.stderr.toString() };
+}
+
+async function outcome(page) {
+  await page.waitForFunction(() => !/^Converting/.test(document.getElementById('outcome').textContent), { timeout: 60000 });
   return page.evaluate(async () => {
     const link = document.getElementById('download');
     const bytes = link.hidden ? null : new Uint8Array(await (await fetch(link.href)).arrayBuffer());
     return { outcome: document.getElementById('outcome').textContent, name: link.hidden ? null : link.download,
-             messages: document.getElementById('messages').textContent, bytes: bytes && Array.from(bytes) };
+             messages: document.getElementById('messages').textContent, bytes: bytes && Array.from(bytes),
+             remedy: document.getElementById('remedy').hidden ? null : document.getElementById('remedy-text').textContent,
+             anyway: !document.getElementById('convert-anyway').hidden };
   });
+}
+
+async function whenReady(page) {
+  await page.waitForFunction(() => !document.getElementById('convert').disabled, { timeout: 30000 });
+}
+
+// Picks a schedule and a template (a gallery name and paper, or a file of
+// one's own) and converts.
+async function convert(page, schedule, { template = 'lyricrtf7', paper = '', own = null } = {}) {
+  await (await page.$('#schedule')).uploadFile(file(schedule));
+  if (own) {
+    await (await page.$('#own-template')).uploadFile(own);
+  } else {
+    if (await page.$eval('#forget-own', (e) => !e.hidden)) await page.click('#forget-own');
+    await page.select('#template', template);
+    if (paper !== null) await page.select('#paper', paper);
+  }
+  await whenReady(page);
+  await page.click('#convert');
+  return outcome(page);
+}
+
+function sameAsNative(what, shown, output, args) {
+  const run = nativeRun(args);
+  if (shown.name !== output) fail(`${what}: the download is ${shown.name}, not ${output}`);
+  if (!fs.readFileSync(file(output)).equals(Buffer.from(shown.bytes))) fail(`${what}: the document differs`);
+  if (shown.messages + '\n' !== run.stderr) fail(`${what}: the messages differ:\n${shown.messages}`);
+  if (!shown.outcome.startsWith('Done')) fail(`${what}: ${shown.outcome}`);
+  console.log(`${what}: ${output} as the native program writes it`);
 }
 
 (async () => {
   const browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium', headless: true, userDataDir: path.join(work, 'profile'),
+    executablePath: '/usr/bin/chromium', headless: true, userDataDir: file('profile'),
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-sync',
            '--disable-background-networking', '--disable-component-update'],
   });
@@ -50,32 +110,109 @@ async function convert(page, schedule, template, own) {
     page.on('request', (request) => requests.push(request.url()));
     await page.goto('file://' + html);
     await page.waitForFunction(() => /Pick a schedule/.test(document.getElementById('status').textContent));
-    const gallery = (name) => path.join(source, name === 'lyricrtf7' ? 'data' : 'data/templates', name + '.dat');
-    for (const name of ['lyricrtf7', 'booklet', 'large-print', 'slides', 'web', 'own']) {
-      const template = gallery(name === 'own' ? 'lyricrtf7' : name);
+
+    for (const [name, paper] of [['lyricrtf7', ''], ['lyricrtf7', '-letter'], ['booklet', ''], ['booklet', '-letter'],
+                                 ['large-print', '-letter'], ['slides', null], ['web', null]]) {
       const output = name === 'web' ? 'sunday.html' : 'sunday.rtf';
-      const shown = await convert(page, 'sunday.txt', name, name === 'own' ? template : null);
-      const run = spawnSync(native, ['-c', template, '-o', output, 'sunday.txt'], { cwd: work });
-      if (shown.name !== output) fail(`${name}: the download is ${shown.name}, not ${output}`);
-      if (!fs.readFileSync(path.join(work, output)).equals(Buffer.from(shown.bytes))) fail(`${name}: the document differs`);
-      if (shown.messages + '\n' !== run.stderr.toString()) fail(`${name}: the messages differ:\n${shown.messages}`);
-      if (!shown.outcome.startsWith('Done')) fail(`${name}: ${shown.outcome}`);
+      const shown = await convert(page, 'sunday.txt', { template: name, paper });
+      sameAsNative(name + (paper || ''), shown, output, ['-c', nativeTemplate(name + (paper || '')), '-o', output, 'sunday.txt']);
       if (name === 'web') {
-        // The preview navigates to its blob after the outcome shows: read it
-        // once that document has loaded, not the blank one before it.
-        const frame = await page.waitForFrame((f) => f.url().startsWith('blob:'));
+        // The preview shows the page, and prints with one button.
+        const frame = await (await page.$('#preview')).contentFrame();
         const first = await (await frame.waitForSelector('h2')).evaluate((e) => e.textContent);
         if (first !== 'Amazing Grace') fail(`the preview shows "${first}" first`);
+        await page.evaluate(() => { const w = document.getElementById('preview').contentWindow; w.print = () => { w.printed = true; }; });
+        await page.click('#print');
+        if (!(await page.evaluate(() => document.getElementById('preview').contentWindow.printed))) fail('Print did not print the preview');
       }
-      console.log(`${name}: ${output} as the native program writes it`);
     }
+    // The paper is offered for the print templates only.
+    await page.select('#template', 'slides');
+    if (!(await page.$eval('#paper', (e) => e.disabled))) fail('slides offer a paper');
+
+    const own = path.join(source, 'data/lyricrtf7.dat');
+    sameAsNative('own', await convert(page, 'sunday.txt', { own }), 'sunday.rtf', ['-c', own, '-o', 'sunday.rtf', 'sunday.txt']);
+    const text = await convert(page, 'sunday.txt', { own: file('text.dat') });
+    sameAsNative('own %#text', text, 'sunday-lyrics.txt', ['-c', file('text.dat'), '-o', 'sunday-lyrics.txt', 'sunday.txt']);
+    if (!/named sunday-lyrics.txt, since sunday.txt is the schedule itself/.test(text.outcome)) fail(`own %#text: ${text.outcome}`);
+
+    // Wrong files: the fatal lines, a remedy, no download; converted anyway
+    // where the page can, as the correctly saved file.
+    for (const [schedule, kind] of [['nomark.txt', 'without its byte-order mark'], ['u16.txt', 'UTF-16']]) {
+      const shown = await convert(page, schedule, {});
+      const run = nativeRun(['-c', nativeTemplate('lyricrtf7'), '-o', 'x.rtf', schedule]);
+      if (shown.messages + '\n' !== run.stderr || run.code !== 12) fail(`${schedule}: ${shown.messages}`);
+      if (shown.name !== null || !shown.outcome.startsWith('Stopped')) fail(`${schedule}: ${shown.outcome}, ${shown.name}`);
+      if (!shown.remedy || !shown.remedy.includes(kind) || !shown.anyway) fail(`${schedule}: no remedy: ${shown.remedy}`);
+      await page.click('#convert-anyway');
+      const anyway = await outcome(page);
+      fs.writeFileSync(file(schedule.replace('.txt', '.rtf')), '');
+      const output = schedule.replace('.txt', '.rtf');
+      nativeRun(['-c', nativeTemplate('lyricrtf7'), '-o', output, 'sunday.txt']);
+      if (anyway.name !== output || !fs.readFileSync(file(output)).equals(Buffer.from(anyway.bytes)))
+        fail(`${schedule} converted anyway differs from the file with its mark: ${anyway.outcome}`);
+      console.log(`${schedule}: the fatal lines and a remedy; converted anyway, as the file saved with its mark`);
+    }
+
+    // Stop ends a conversion that writes without end within a second, by
+    // keyboard, and the outcome then has the focus and is announced.
+    await (await page.$('#own-template')).uploadFile(file('endless.dat'));
+    await (await page.$('#schedule')).uploadFile(file('sunday.txt'));
+    await whenReady(page);
+    await page.focus('#convert');
+    await page.keyboard.press('Enter');
+    await new Promise((resolve) => setTimeout(resolve, 300));
+    if (!(await page.evaluate(() => document.activeElement.id === 'stop'))) fail('Stop has no focus while converting');
+    const stopped = Date.now();
+    await page.keyboard.press('Enter');
+    const shownStop = await outcome(page);
+    if (Date.now() - stopped > 1000 || !/^Stopped: you stopped/.test(shownStop.outcome)) fail(`Stop: ${shownStop.outcome}`);
+    const announced = await page.evaluate(() => {
+      const outcome = document.getElementById('outcome');
+      return outcome.getAttribute('aria-live') === 'polite' && document.activeElement === outcome;
+    });
+    if (!announced) fail('the outcome is neither live nor focused');
+    console.log(`Stop: stopped in ${Date.now() - stopped} ms; the outcome is live and has the focus`);
+    // By itself, the limit stops the fast one.
+    await (await page.$('#own-template')).uploadFile(file('runaway.dat'));
+    await whenReady(page);
+    const limitedAt = Date.now();
+    await page.click('#convert');
+    const limited = await outcome(page);
+    if (!/grew past 256 MB.*expands without end, or the report is huge/.test(limited.outcome)) fail(`limit: ${limited.outcome}`);
+    console.log(`limit: after ${Date.now() - limitedAt} ms: ${limited.outcome}`);
+    // And the page converts again.
     await page.click('#forget-own');
-    const shown = await convert(page, 'nomark.txt', 'lyricrtf7', null);
-    if (!shown.messages.startsWith('Fatal: Unicode identifier missing\nFatal: ')) fail(`no mark: ${shown.messages}`);
-    if (shown.name !== null || !shown.outcome.startsWith('Stopped')) fail(`no mark: ${shown.outcome}, ${shown.name}`);
+    sameAsNative('after Stop and the limit', await convert(page, 'sunday.txt', {}), 'sunday.rtf',
+                 ['-c', nativeTemplate('lyricrtf7'), '-o', 'sunday.rtf', 'sunday.txt']);
+
+    // Titles show while a large report converts.
+    await (await page.$('#schedule')).uploadFile(file('large.txt'));
+    await whenReady(page);
+    await page.click('#convert');
+    await page.waitForFunction(() => document.getElementById('messages').textContent.includes('Amazing Grace'), { polling: 10 });
+    const during = await page.$eval('#outcome', (e) => e.textContent);
+    if (!during.startsWith('Converting')) fail(`the titles showed only at the end: ${during}`);
+    const large = await outcome(page);
+    if (!large.outcome.startsWith('Done')) fail(`large: ${large.outcome}`);
+    console.log(`large: titles show while it converts; ${large.outcome}`);
+
+    // At 360 px every template's name fits its list.
+    await page.setViewport({ width: 360, height: 800 });
+    const cut = await page.evaluate(() => {
+      const select = document.getElementById('template');
+      const style = getComputedStyle(select);
+      const context = document.createElement('canvas').getContext('2d');
+      context.font = `${style.fontWeight} ${style.fontSize} ${style.fontFamily}`;
+      const room = select.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight) - 24;  // the arrow
+      return [...select.options].filter((o) => context.measureText(o.textContent).width > room).map((o) => o.textContent);
+    });
+    if (cut.length) fail('cut at 360 px: ' + cut.join(', '));
+    console.log('360 px: every template name fits');
+
     const away = requests.filter((url) => !/^(file|data|blob):/.test(url));
     if (away.length) fail('requests that leave the page: ' + away.join(' '));
-    console.log(`no mark: the fatal line, no download; ${requests.length} requests, all file:, data: or blob:`);
+    console.log(`${requests.length} requests, all file:, data: or blob:`);
   } finally {
     await browser.close();
     fs.rmSync(work, { recursive: true, force: true });

@@ -131,7 +131,16 @@ void fatal_start(Start start, const std::string& name) {
   std::fprintf(stderr, "Fatal: Unicode identifier missing\nFatal: %s %s\n", name.c_str(), what);
 }
 
-int run(int argc, char** argv, const Platform& platform) {
+// The files of a run as the command line names them.
+struct Names {
+  std::string input;    // the report, as typed
+  std::string program;  // the program's path; a bare name located
+  bool named = false;   // -c named the template file
+};
+
+// Scans the command line and settles `config`, `output` and `names`.
+// Returns the exit code of a run that ends there, or -1 when it goes on.
+int settle(int argc, char** argv, const Platform& platform, Names& names) {
   config.clear();
   output.clear();
 
@@ -144,35 +153,57 @@ int run(int argc, char** argv, const Platform& platform) {
     usage();
     return exit_usage;
   }
-  std::string input = argv[input_index];
-  if (input.size() > max_input_path) {
+  names.input = argv[input_index];
+  if (names.input.size() > max_input_path) {
     fatal("Fatal: File path too long, move it closer to the root of the disk\n");
     return exit_fatal;
   }
 
-  std::string dir, name, ext;
-  std::string program = argv[0] ? argv[0] : "";
-  if (platform.locate_bare) program = locate_program(program, std::getenv("PATH"));
-  const bool named = !config.empty();
-  if (!named) {
-    if (program.size() > max_program_path) {
+  names.program = argv[0] ? argv[0] : "";
+  if (platform.locate_bare) names.program = locate_program(names.program, std::getenv("PATH"));
+  names.named = !config.empty();
+  if (!names.named) {
+    if (names.program.size() > max_program_path) {
       fatal("Fatal: Program path too long, move it closer to the root of the disk\n");
       return exit_fatal;
     }
     // The default template file lies beside the program.
-    splitpath(program, dir, name, ext, platform.separator);
+    std::string dir, name, ext;
+    splitpath(names.program, dir, name, ext, platform.separator);
     config = makepath(dir, template_name, template_extension, platform.separator);
   }
+  return -1;
+}
+
+// Opens the template file: `config` as typed, or a name that -c gave from
+// the gallery. errno tells why it did not open.
+File open_template(const Names& names, const Platform& platform) {
+  File templates = open_file(config, "r");
+  if (!templates && names.named) {
+    const int error = errno;  // the fatal line names the file as typed
+    templates = open_from_gallery(config, names.program, platform);
+    errno = error;
+  }
+  return templates;
+}
+
+// The document's name without -o: beside the report, named up to the
+// first '.' of the report's name, with the declared format's extension.
+std::string default_document(const std::string& input, const Platform& platform) {
+  std::string dir, name, ext;
+  splitpath(input, dir, name, ext, platform.separator);
+  return makepath(dir, name, document_extension(format), platform.separator);
+}
+
+int run(int argc, char** argv, const Platform& platform) {
+  Names names;
+  if (const int code = settle(argc, argv, platform, names); code >= 0) return code;
+  const std::string& input = names.input;
 
   init();
   FileId template_id;
   {
-    File templates = open_file(config, "r");
-    if (!templates && named) {
-      const int error = errno;  // the fatal line names the file as typed
-      templates = open_from_gallery(config, program, platform);
-      errno = error;
-    }
+    File templates = open_template(names, platform);
     if (!templates) {
       fatal_file("Fatal: Configuration file %s failed to open\n", config);
       return exit_fatal;
@@ -206,12 +237,7 @@ int run(int argc, char** argv, const Platform& platform) {
     return exit_fatal;
   }
 
-  // The default document lies beside the report, named for the format
-  // that the template file declares.
-  if (output.empty()) {
-    splitpath(input, dir, name, ext, platform.separator);
-    output = makepath(dir, name, document_extension(format), platform.separator);
-  }
+  if (output.empty()) output = default_document(input, platform);
   const FileId output_id = file_id(output);
   const bool is_report = same_file(output_id, file_id(report_file.get()));
   if (is_report || same_file(output_id, template_id)) {
@@ -329,6 +355,16 @@ std::string locate_program(const std::string& program, const char* search_path) 
     rest.remove_prefix(colon + 1);
   }
 #endif
+}
+
+std::string document_name(int argc, char** argv, const Platform& platform) {
+  Names names;
+  if (settle(argc, argv, platform, names) >= 0) return "";
+  init();
+  File templates = open_template(names, platform);
+  if (!templates) return "";
+  get_template(templates.get());
+  return output.empty() ? default_document(names.input, platform) : output;
 }
 
 int _main(int argc, char** argv, const Platform& platform) {

@@ -58,6 +58,12 @@ std::string makepath(const std::string& dir, const std::string& name, const std:
 // the running program lies, in the ANSI code page.
 std::string locate_program(const std::string& program, const char* search_path);
 
+// The name of the document that a run with these arguments writes, found
+// as the run finds it: the -o name as typed, or the default for the format
+// that the template file declares. Converts nothing; empty when the run
+// would stop before it names the document.
+std::string document_name(int argc, char** argv, const Platform& platform = native);
+
 // One conversion run; returns the exit code.
 int _main(int argc, char** argv, const Platform& platform = native);
 

@@ -28,10 +28,6 @@ constexpr size_t raw_capacity = block_size + carried_max;
 
 constexpr size_t margin = 5;  // spaces of left margin dropped from each line
 
-// What is kept of the report's first bytes: enough to tell UTF-8 text from
-// other bytes.
-constexpr size_t head_size = 4096;
-
 // Whether a byte stands for itself in the window and is not marked: not a
 // carriage return, a form feed or a zero, nor escaped, and below 0xC0 for
 // 8-bit codes, which take the bytes below as they stand, below 0x80 in UTF-8.
@@ -250,7 +246,7 @@ bool refill(Report& in) {
     size_t n = in.raw_size;
     if (!in.at_eof) {
       const size_t got = std::fread(in.raw.get() + n, 1, block_size, in.file);
-      if (in.head.empty()) in.head.assign(reinterpret_cast<char*>(in.raw.get()), std::min(got, head_size));
+      if (in.head.empty()) in.head.assign(reinterpret_cast<char*>(in.raw.get()), std::min(got, report_head_size));
       n += got;
       if (got < block_size) in.at_eof = true;
     }
@@ -284,7 +280,7 @@ Start start_of(std::string_view head) {
   for (std::string_view document : {"%PDF", "{\\rtf", "PK\x03\x04", "\xD0\xCF\x11\xE0"})
     if (begins(document)) return Start::document;
   // A head cut off by its size may end inside a character.
-  if (head.size() == head_size) head = head.substr(0, head.find_last_of("\n") + 1);
+  if (head.size() == report_head_size) head = head.substr(0, head.find_last_of("\n") + 1);
   const bool text = head.find('\0') == std::string_view::npos && valid_utf8(head) == head;
   return text ? Start::utf8_without_mark : Start::other;
 }

@@ -82,6 +82,10 @@ struct Report {
 // report is read as Unicode, the character itself; EOF at the end.
 int ugetc(Report& in);
 
+// What is kept of a report's first bytes: enough to tell UTF-8 text from
+// other bytes.
+constexpr size_t report_head_size = 4096;
+
 // What a report's first bytes show it to be.
 enum class Start {
   mark,               // the byte-order mark: a report as it should be
@@ -92,8 +96,8 @@ enum class Start {
   other,
 };
 
-// What the bytes a file begins with show it to be; `mark` only for the
-// UTF-8 byte-order mark.
+// What the bytes a file begins with (report_head_size of them, or all)
+// show it to be; `mark` only for the UTF-8 byte-order mark.
 Start start_of(std::string_view head);
 
 // Reads the report's first character and tells what the report is: `mark`
