@@ -28,7 +28,7 @@ void read(const uint8_t* data, size_t size, lyricrtf::Format format) {
   lyricrtf::Span line;
   size_t total = 0;
   while (lyricrtf::get_line(lines, line)) {
-    std::string_view text = lyricrtf::text(lines, line);
+    std::string_view text = lyricrtf::text(lines, line).text();
     if (text.find('\n') != std::string_view::npos || text.find('\0') != std::string_view::npos)
       std::abort();
     if (unicode && lyricrtf::valid_utf8(text) != text) std::abort();

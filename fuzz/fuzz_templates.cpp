@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "report/reader.h"
+#include "template/conversion.h"
 #include "template/expander.h"
-#include "template/store.h"
 
 namespace {
 
@@ -17,15 +17,16 @@ const char report[] =
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* templates = fmemopen(const_cast<uint8_t*>(data), size, "rb");
   if (!templates) return 0;  // an empty input opens nothing on some systems
-  lyricrtf::init();
-  lyricrtf::get_template(templates);
+  lyricrtf::Conversion c;
+  lyricrtf::init(c);
+  lyricrtf::get_template(c, templates);
   std::fclose(templates);
 
   FILE* in = fmemopen(const_cast<char*>(report), sizeof report - 1, "rb");
   FILE* out = std::fopen("/dev/null", "wb");
-  lyricrtf::Report reader(in, lyricrtf::format);
+  lyricrtf::Report reader(in, c.format);
   lyricrtf::read_start(reader);  // the byte-order mark
-  lyricrtf::put_schedule(out, reader);
+  lyricrtf::put_schedule(c, out, reader);
   std::fclose(out);
   std::fclose(in);
   return 0;

@@ -38,7 +38,7 @@
 
 #include "driver/command_line.h"
 #include "driver/driver.h"
-#include "template/store.h"
+#include "text/characters.h"
 #include "text/console.h"
 
 namespace fs = std::filesystem;
@@ -158,8 +158,9 @@ int run(const Step& r, const fs::path& dir, std::string& out, std::string& err) 
   }
   err = testing::internal::GetCapturedStderr();
   // Without a format, titles reach a redirected stream as their 8-bit
-  // codes on Windows; the cases show them as on POSIX, in UTF-8.
-  if (lyricrtf::native.slash_options && lyricrtf::format == lyricrtf::Format::none)
+  // codes on Windows, which are no UTF-8 where they are not ASCII; the
+  // cases show them as on POSIX, in UTF-8.
+  if (lyricrtf::native.slash_options && lyricrtf::valid_utf8(err) != err)
     err = lyricrtf::console_text(err, true);
   fs::current_path(previous);
   return code;

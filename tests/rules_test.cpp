@@ -3,8 +3,10 @@
 // process, and inputs too large for a case file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "driver/terminal.h"
 #include "report/reader.h"
 #include "report/songs.h"
+#include "template/conversion.h"
 #include "template/expander.h"
 #include "template/store.h"
 #include "text/characters.h"
@@ -67,8 +70,8 @@ TEST(Formats, MarkEveryCharacterToEscapeWhereverItStands) {
             << static_cast<int>(format) << " " << c << " at " << at;
         if (format != Format::none) {
           std::string written;
-          lyricrtf::append_escaped(written, lyricrtf::text(in, span), format);
-          EXPECT_EQ(written != lyricrtf::text(in, span), escaped) << c << " at " << at;
+          lyricrtf::append_escaped(written, lyricrtf::text(in, span).text(), format);
+          EXPECT_EQ(written != lyricrtf::text(in, span).text(), escaped) << c << " at " << at;
         }
         std::fclose(f);
       }
@@ -88,27 +91,37 @@ TEST(Windows, TypedLinesAndTheProgramsOwnPath) {
 }
 #endif
 
-// Expands `templates` over `report` (after its byte-order mark) in memory.
-std::string expand(const std::string& templates, const std::string& report, std::string* err = nullptr) {
-  lyricrtf::init();
+// A conversion in memory: `templates` expanded over the report stream `r`
+// (after its byte-order mark), read in blocks of `block` bytes.
+std::string convert(const std::string& templates, FILE* r, size_t block, bool titles_at_once = true) {
+  lyricrtf::Conversion c;
+  c.song.titles.at_once = titles_at_once;
+  lyricrtf::init(c);
   FILE* t = std::tmpfile();
   std::fputs(templates.c_str(), t);
   std::rewind(t);
-  lyricrtf::get_template(t);
+  lyricrtf::get_template(c, t);
   std::fclose(t);
-  FILE* r = std::tmpfile();
-  std::fwrite(report.data(), 1, report.size(), r);
-  std::rewind(r);
   FILE* out = std::tmpfile();
-  lyricrtf::Report in(r, lyricrtf::format);
-  testing::internal::CaptureStderr();
-  lyricrtf::put_schedule(out, in);
-  std::string captured = testing::internal::GetCapturedStderr();
-  if (err) *err = captured;
+  lyricrtf::Report in(r, c.format, block);
+  lyricrtf::put_schedule(c, out, in);
   std::string result(static_cast<size_t>(std::ftell(out)), '\0');
   std::rewind(out);
   EXPECT_EQ(std::fread(result.data(), 1, result.size(), out), result.size());
   std::fclose(out);
+  return result;
+}
+
+// convert() of a report held in memory; the error stream in `err`.
+std::string expand(const std::string& templates, const std::string& report, std::string* err = nullptr,
+                   bool titles_at_once = true) {
+  FILE* r = std::tmpfile();
+  std::fwrite(report.data(), 1, report.size(), r);
+  std::rewind(r);
+  testing::internal::CaptureStderr();
+  std::string result = convert(templates, r, lyricrtf::default_block_size, titles_at_once);
+  std::string captured = testing::internal::GetCapturedStderr();
+  if (err) *err = captured;
   std::fclose(r);
   return result;
 }
@@ -117,26 +130,74 @@ std::string record(const std::string& title, const std::string& lyrics) {
   return "Schedule Detail\nfor Big.sch\n" + title + "\n" + lyrics + "      \nA\nc\nN\n";
 }
 
-TEST(Runs, StartFromACleanState) {
-  EXPECT_EQ(expand("%Schedule\n%C%:\n%\\\n%Line\nsep\n%\\\n%T\nt\n%\\\n%Song\n%T\n%\\\n", record("%T", "x\ny\n")), "");
-  EXPECT_EQ(expand("%Schedule\n[%<|%T|%s]%:\n%\\\n%Stanza\n%z\n%\\\n", ""), "[\\line\n||]");
+#if defined(__GLIBC__)
+// A report read from memory that runs `meanwhile` at its fourth read.
+struct Interrupting {
+  std::string bytes;
+  size_t at = 0;
+  int reads = 0;
+  std::function<void()> meanwhile;
+};
+
+ssize_t read_interrupting(void* cookie, char* to, size_t n) {
+  auto& source = *static_cast<Interrupting*>(cookie);
+  if (++source.reads == 4) source.meanwhile();
+  n = std::min(n, source.bytes.size() - source.at);
+  std::memcpy(to, source.bytes.data() + source.at, n);
+  source.at += n;
+  return static_cast<ssize_t>(n);
 }
+
+TEST(Runs, TwoConversionsSideBySideShareNothing) {
+  // The first conversion is in the middle of its song loop, its slots
+  // borrowing from its window, when the second runs whole: other
+  // templates, another format, other lyrics. Each writes what it writes
+  // alone.
+  const std::string first_templates =
+      "%Schedule\n%C[%T]\n%\\\n%Song\n<%T|%N>%s\n%\\\n%Stanza\n(%t %z)\n%\\\n%Line\n/\n%\\\n";
+  const std::string second_templates =
+      "%#rtf\n%Schedule\n{%C}%S\n%\\\n%Song\n%T:%s\n%\\\n%Verse\n[%n:%z]\n%\\\n";
+  std::string first_report, second_report = "\xEF\xBB\xBF";
+  for (int i = 0; i < 40; ++i) {
+    first_report += record("One " + std::to_string(i), "Verse 1\na%Tb\nc\n");
+    second_report += record("Tw\xC3\xB6 {" + std::to_string(i) + "}", "Verse 2\n\xE2\x80\x99x%\n");
+  }
+  const std::string first_alone = expand(first_templates, "\xEF\xBB\xBF" + first_report);
+  const std::string second_alone = expand(second_templates, second_report);
+  ASSERT_NE(first_alone.find("(Verse a"), std::string::npos);
+
+  std::string second_meanwhile;
+  FILE* second = std::tmpfile();
+  std::fputs(second_report.c_str(), second);
+  std::rewind(second);
+  Interrupting source{"\xEF\xBB\xBF" + first_report, 0, 0,
+                      [&] { second_meanwhile = convert(second_templates, second, 4096); }};
+  FILE* r = fopencookie(&source, "r", {read_interrupting, nullptr, nullptr, nullptr});
+  std::setvbuf(r, nullptr, _IONBF, 0);  // every read of the reader reaches the source
+  testing::internal::CaptureStderr();
+  const std::string first_meanwhile = convert(first_templates, r, 97);
+  testing::internal::GetCapturedStderr();
+  std::fclose(r);
+  std::fclose(second);
+  EXPECT_GT(source.reads, 4);
+  EXPECT_EQ(first_meanwhile, first_alone);
+  EXPECT_EQ(second_meanwhile, second_alone);
+}
+#endif
 
 TEST(Runs, TitlesThatWaitKeepTheirPlaceBeforeAWarning) {
   // Into a file the titles wait a few KiB at a time; a warning is written
   // after the titles before it, and the end of the run writes the rest.
-  lyricrtf::titles_at_once = false;
   std::string report, titles;
   for (int i = 0; i < 600; ++i) {
     report += record("Title " + std::to_string(i), "Verse 1\nx\n");
     titles += "Title " + std::to_string(i) + "\n";
   }
   std::string err;
-  expand("%Schedule\n%C\n%\\\n", report + "Schedule Detail\nfor B.sch\nLast\nx\n", &err);
+  expand("%Schedule\n%C\n%\\\n", report + "Schedule Detail\nfor B.sch\nLast\nx\n", &err, false);
   EXPECT_EQ(err, titles + "Last\nWarning: the report ends inside a song record.\n");
-  expand("%Schedule\n%C\n%\\\n", report, &err);
+  expand("%Schedule\n%C\n%\\\n", report, &err, false);
   EXPECT_EQ(err, titles);
-  lyricrtf::titles_at_once = true;
 }
 
 TEST(Pathological, ExtremeShapesConvertWhole) {

@@ -1,16 +1,5 @@
 #include "driver/driver.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -23,13 +12,10 @@
 #include "driver/terminal.h"
 #include "report/reader.h"
 #include "report/songs.h"
+#include "template/conversion.h"
 #include "template/expander.h"
-#include "template/store.h"
 
 namespace lyricrtf {
-
-std::string config;
-std::string output;
 
 namespace {
 
@@ -46,27 +32,25 @@ constexpr const char* template_extension = "dat";
 // thousand songs would otherwise cost a system call per title.
 class MessageBuffer {
  public:
-  MessageBuffer() : buffered_(!isatty(fileno(stderr))) {
-    titles_at_once = !buffered_;
+  MessageBuffer() : buffered_(!is_terminal(stderr)) {
     if (!buffered_) return;
     std::fflush(stderr);
-    std::setvbuf(stderr, buffer_, _IOFBF, sizeof buffer_);
+    std::setvbuf(stderr, buffer_.get(), _IOFBF, buffer_size);
   }
   ~MessageBuffer() {
-    titles_at_once = true;
     if (!buffered_) return;
     std::fflush(stderr);
     std::setvbuf(stderr, nullptr, _IONBF, 0);
   }
   MessageBuffer(const MessageBuffer&) = delete;
   MessageBuffer& operator=(const MessageBuffer&) = delete;
+  bool buffered() const { return buffered_; }
 
  private:
+  static constexpr size_t buffer_size = 64 * 1024;
   bool buffered_;
-  static char buffer_[64 * 1024];
+  std::unique_ptr<char[]> buffer_{new char[buffer_size]};
 };
-
-char MessageBuffer::buffer_[64 * 1024];
 
 bool is_option(const char* arg, const Platform& platform) {
   return arg[0] == '-' || (platform.slash_options && arg[0] == '/');
@@ -133,22 +117,21 @@ void fatal_start(Start start, const std::string& name) {
 
 // The files of a run as the command line names them.
 struct Names {
+  Command command;      // the template file and the output, once settled
   std::string input;    // the report, as typed
   std::string program;  // the program's path; a bare name located
   bool named = false;   // -c named the template file
 };
 
-// Scans the command line and settles `config`, `output` and `names`.
+// Scans the command line and settles the names of the run's files.
 // Returns the exit code of a run that ends there, or -1 when it goes on.
 int settle(int argc, char** argv, const Platform& platform, Names& names) {
-  config.clear();
-  output.clear();
-
+  std::string& config = names.command.config;
   if (argc <= 1) {
     usage();
     return exit_no_arguments;
   }
-  int input_index = options(argc, argv, platform);
+  int input_index = options(argc, argv, names.command, platform);
   if (input_index == 0) {
     usage();
     return exit_usage;
@@ -178,10 +161,10 @@ int settle(int argc, char** argv, const Platform& platform, Names& names) {
 // Opens the template file: `config` as typed, or a name that -c gave from
 // the gallery. errno tells why it did not open.
 File open_template(const Names& names, const Platform& platform) {
-  File templates = open_file(config, "r");
+  File templates = open_file(names.command.config, "r");
   if (!templates && names.named) {
     const int error = errno;  // the fatal line names the file as typed
-    templates = open_from_gallery(config, names.program, platform);
+    templates = open_from_gallery(names.command.config, names.program, platform);
     errno = error;
   }
   return templates;
@@ -189,27 +172,30 @@ File open_template(const Names& names, const Platform& platform) {
 
 // The document's name without -o: beside the report, named up to the
 // first '.' of the report's name, with the declared format's extension.
-std::string default_document(const std::string& input, const Platform& platform) {
+std::string default_document(const std::string& input, Format format, const Platform& platform) {
   std::string dir, name, ext;
   splitpath(input, dir, name, ext, platform.separator);
   return makepath(dir, name, document_extension(format), platform.separator);
 }
 
-int run(int argc, char** argv, const Platform& platform) {
+int run(int argc, char** argv, const Platform& platform, bool titles_at_once) {
   Names names;
   if (const int code = settle(argc, argv, platform, names); code >= 0) return code;
   const std::string& input = names.input;
+  std::string& output = names.command.output;
 
-  init();
+  Conversion c;
+  c.song.titles.at_once = titles_at_once;
+  init(c);
   FileId template_id;
   {
     File templates = open_template(names, platform);
     if (!templates) {
-      fatal_file("Fatal: Configuration file %s failed to open\n", config);
+      fatal_file("Fatal: Configuration file %s failed to open\n", names.command.config);
       return exit_fatal;
     }
     template_id = file_id(templates.get());
-    get_template(templates.get());
+    get_template(c, templates.get());
   }
 
   File report_file = open_file(input, "r");
@@ -221,23 +207,23 @@ int run(int argc, char** argv, const Platform& platform) {
   // report's path up to its first '.'. In a declared format it is the
   // report's text like the names that follow it.
   std::string path = input.substr(0, input.find('.'));
-  if (format != Format::none) {
+  if (c.format != Format::none) {
     const std::string characters = path_text(path);
     path.clear();
-    append_escaped(path, characters, format);
+    append_escaped(path, characters, c.format);
   }
-  store_escape(schedule_name_slot, path);
+  store_escape(c, schedule_name_slot, path);
 
   // The report must be one before anything is written: a wrong file named
   // leaves the document it would have replaced as it was.
-  Report report(report_file.get(), format);
+  Report report(report_file.get(), c.format);
   const Start start = read_start(report);
   if (start != Start::mark) {
     fatal_start(start, input);
     return exit_fatal;
   }
 
-  if (output.empty()) output = default_document(input, platform);
+  if (output.empty()) output = default_document(input, c.format, platform);
   const FileId output_id = file_id(output);
   const bool is_report = same_file(output_id, file_id(report_file.get()));
   if (is_report || same_file(output_id, template_id)) {
@@ -251,7 +237,7 @@ int run(int argc, char** argv, const Platform& platform) {
     return exit_fatal;
   }
 
-  put_schedule(out.get(), report);
+  put_schedule(c, out.get(), report);
   // Single writes are not checked as the expansion goes on; the stream
   // remembers a failure, and closing flushes what is still buffered.
   bool failed = std::ferror(out.get()) != 0;
@@ -265,7 +251,7 @@ int run(int argc, char** argv, const Platform& platform) {
 
 }  // namespace
 
-int options(int argc, char** argv, const Platform& platform) {
+int options(int argc, char** argv, Command& command, const Platform& platform) {
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!is_option(arg, platform)) return i;
@@ -276,11 +262,11 @@ int options(int argc, char** argv, const Platform& platform) {
         return 0;
       case 'c':
       case 'C':
-        if (i + 1 < argc) config = argv[++i];
+        if (i + 1 < argc) command.config = argv[++i];
         break;
       case 'o':
       case 'O':
-        if (i + 1 < argc) output = argv[++i];
+        if (i + 1 < argc) command.output = argv[++i];
         break;
       default:
         std::fprintf(stderr, "Unknown option %s\n", arg);
@@ -327,50 +313,22 @@ std::string makepath(const std::string& dir, const std::string& name, const std:
   return path;
 }
 
-std::string locate_program(const std::string& program, const char* search_path) {
-#ifdef _WIN32
-  (void)search_path;
-  if (program.find_first_of("\\/:") != std::string::npos) return program;
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD size;
-  while ((size = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) ==
-         path.size())
-    path.resize(path.size() * 2);
-  if (size == 0) return program;
-  path.resize(size);
-  return code_page_text(path, CP_ACP);
-#else
-  if (program.empty() || program.find('/') != std::string::npos || !search_path) return program;
-  std::string_view rest = search_path;
-  for (;;) {
-    size_t colon = rest.find(':');
-    std::string dir(rest.substr(0, colon));
-    // An empty entry stands for the current directory.
-    std::string candidate = dir.empty() ? program : dir + "/" + program;
-    struct stat info;
-    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        access(candidate.c_str(), X_OK) == 0)
-      return candidate;
-    if (colon == std::string_view::npos) return program;
-    rest.remove_prefix(colon + 1);
-  }
-#endif
-}
-
 std::string document_name(int argc, char** argv, const Platform& platform) {
   Names names;
   if (settle(argc, argv, platform, names) >= 0) return "";
-  init();
+  Conversion c;
+  init(c);
   File templates = open_template(names, platform);
   if (!templates) return "";
-  get_template(templates.get());
-  return output.empty() ? default_document(names.input, platform) : output;
+  get_template(c, templates.get());
+  const std::string& output = names.command.output;
+  return output.empty() ? default_document(names.input, c.format, platform) : output;
 }
 
 int _main(int argc, char** argv, const Platform& platform) {
   MessageBuffer messages;
   try {
-    return run(argc, argv, platform);
+    return run(argc, argv, platform, !messages.buffered());
   } catch (const std::bad_alloc&) {
     std::fputs("Fatal: Out of memory\n", stderr);
     return exit_fatal;

@@ -29,14 +29,18 @@ constexpr int exit_no_arguments = 1;  // nothing but the program path
 constexpr int exit_usage = 2;         // no input file, or help asked for
 constexpr int exit_fatal = 12;
 
-// The names set by -c and -o; empty when not set. Emptied by every run.
-extern std::string config;
-extern std::string output;
+// The template file and the output that the command line names: what -c
+// and -o gave, or empty. A run fills in the template file's default name
+// before it opens it, and the output's once it knows the format.
+struct Command {
+  std::string config;
+  std::string output;
+};
 
-// Scans the options from argv[1] on, filling `config` and `output` and
-// writing a notice for every unknown option. Returns the index of the input
-// file argument, or 0 when there is none or help was asked for.
-int options(int argc, char** argv, const Platform& platform = native);
+// Scans the options from argv[1] on, filling `command` and writing a
+// notice for every unknown option. Returns the index of the input file
+// argument, or 0 when there is none or help was asked for.
+int options(int argc, char** argv, Command& command, const Platform& platform = native);
 
 // Writes the usage line to the error stream.
 void usage();
@@ -50,13 +54,6 @@ void splitpath(const std::string& path, std::string& dir, std::string& name, std
 // Joins a directory, a name and an extension; the '.' is always written.
 std::string makepath(const std::string& dir, const std::string& name, const std::string& ext,
                      char separator = native.separator);
-
-// The path of a program started by a bare name. On POSIX it is found in the
-// directories of `search_path` (a PATH value) the way a shell finds it: the
-// first executable file of that name; `program` itself when it names a
-// directory or no such file is found. On Windows the system tells where
-// the running program lies, in the ANSI code page.
-std::string locate_program(const std::string& program, const char* search_path);
 
 // The name of the document that a run with these arguments writes, found
 // as the run finds it: the -o name as typed, or the default for the format

@@ -9,6 +9,17 @@
 
 namespace lyricrtf {
 
+// Whether the stream is a terminal (on Windows, a console or another
+// character device).
+bool is_terminal(FILE* stream);
+
+// The path of a program started by a bare name. On POSIX it is found in the
+// directories of `search_path` (a PATH value) the way a shell finds it: the
+// first executable file of that name; `program` itself when it names a
+// directory or no such file is found. On Windows the system tells where
+// the running program lies, in the ANSI code page.
+std::string locate_program(const std::string& program, const char* search_path);
+
 // A file name as UTF-8 characters: on POSIX its bytes, a byte that does
 // not decode as U+FFFD; on Windows its characters in the ANSI code page.
 std::string path_text(std::string_view path);

@@ -15,18 +15,12 @@ namespace lyricrtf {
 
 namespace {
 
-// Large enough that reading costs one call per 64 KiB, small enough that
-// memory does not grow with the report.
-constexpr size_t block_size = 64 * 1024;
-
 // What a block may leave undecoded for the next one: a carriage return and
 // three bytes of the character it cuts off. The next read comes after them
 // and still asks for a whole block: a read of less than a block took the
 // stream's own buffer, with a second call and a copy, for every block.
 constexpr size_t carried_max = 4;
-constexpr size_t raw_capacity = block_size + carried_max;
-
-constexpr size_t margin = 5;  // spaces of left margin dropped from each line
+size_t raw_capacity(const Report& in) { return in.block_size + carried_max; }
 
 // Whether a byte stands for itself in the window and is not marked: not a
 // carriage return, a form feed or a zero, nor escaped, and below 0xC0 for
@@ -65,6 +59,8 @@ size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at
   size_t i = 0;
 #if defined(__SSE2__)
   const __m128i line_feed = _mm_set1_epi8('\n');
+  // is_plain's opposite: the reader's own stops, and what the format
+  // escapes.
   auto special = [&](__m128i x) {
     __m128i found;
     if constexpr (format == Format::none) {
@@ -81,9 +77,7 @@ size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at
       found =
           _mm_andnot_si128(_mm_cmpeq_epi8(x, line_feed), _mm_cmplt_epi8(x, _mm_set1_epi8(0x20)));
     }
-    for (char c : escaped_ascii(format))
-      found = _mm_or_si128(found, _mm_cmpeq_epi8(x, _mm_set1_epi8(c)));
-    return found;
+    return _mm_or_si128(found, special_bytes<format>(x));
   };
   auto mask = [](__m128i low, __m128i high) {
     return static_cast<uint32_t>(_mm_movemask_epi8(low)) |
@@ -196,13 +190,13 @@ size_t decode(Report& in, size_t n, size_t& used) {
 // `keep` goes; moving the rest first gives the borrowing slots copies.
 void make_room(Report& in) {
   // Room for a block with what the last one left and the line feed the end
-  // of the file may add, with room_past_end after them. In UTF-8 a stray
+  // of the file may add, with room_past_text after them. In UTF-8 a stray
   // byte takes two, and a lead byte that the end of the file cuts off up to
   // four.
   const bool unicode = in.format != Format::none;
-  const size_t room = (unicode ? 2 * raw_capacity + 4 : raw_capacity) + 1 + room_past_end;
+  const size_t room = (unicode ? 2 * raw_capacity(in) + 4 : raw_capacity(in)) + 1 + room_past_text;
   if (in.capacity - in.end >= room) return;
-  settle_views();
+  if (in.before_moving) in.before_moving();
   if (in.keep > 0) {
     std::memmove(in.window.get(), in.window.get() + in.keep, in.end - in.keep);
     in.feed_count -= in.next_feed;
@@ -217,7 +211,7 @@ void make_room(Report& in) {
   }
   if (in.capacity - in.end >= room) return;
   // A record larger than the window: it grows, as far as the record needs.
-  size_t capacity = std::max({2 * in.capacity, in.end + room, 4 * block_size});
+  size_t capacity = std::max({2 * in.capacity, in.end + room, 4 * in.block_size});
   std::unique_ptr<char[]> window(new char[capacity]());
   if (in.end > 0) std::memcpy(window.get(), in.window.get(), in.end);
   in.window = std::move(window);
@@ -227,7 +221,7 @@ void make_room(Report& in) {
 // Makes room for the line feeds of a block: one per byte at most, one the
 // end of the file may add, and the decoder's three stores past the last.
 void make_feed_room(Report& in) {
-  const size_t needed = in.feed_count + raw_capacity + 4;
+  const size_t needed = in.feed_count + raw_capacity(in) + 4;
   if (needed <= in.feed_capacity) return;
   const size_t capacity = std::max(2 * in.feed_capacity, needed);
   std::unique_ptr<size_t[]> feeds(new size_t[capacity]);
@@ -245,10 +239,11 @@ bool refill(Report& in) {
     make_feed_room(in);
     size_t n = in.raw_size;
     if (!in.at_eof) {
-      const size_t got = std::fread(in.raw.get() + n, 1, block_size, in.file);
-      if (in.head.empty()) in.head.assign(reinterpret_cast<char*>(in.raw.get()), std::min(got, report_head_size));
+      const size_t got = std::fread(in.raw.get() + n, 1, in.block_size, in.file);
+      if (in.head.size() < report_head_size)
+        in.head.append(reinterpret_cast<char*>(in.raw.get() + n), std::min(got, report_head_size - in.head.size()));
       n += got;
-      if (got < block_size) in.at_eof = true;
+      if (got < in.block_size) in.at_eof = true;
     }
     size_t used = 0;
     constexpr decltype(&decode<Format::none>) decoders[] = {
@@ -265,8 +260,8 @@ bool refill(Report& in) {
 
 }  // namespace
 
-Report::Report(FILE* f, Format declared)
-    : file(f), format(declared), raw(new unsigned char[raw_capacity]) {}
+Report::Report(FILE* f, Format declared, size_t block)
+    : file(f), format(declared), block_size(block), raw(new unsigned char[block + carried_max]) {}
 
 Start start_of(std::string_view head) {
   auto begins = [head](std::string_view with) { return head.substr(0, with.size()) == with; };
@@ -300,26 +295,17 @@ int ugetc(Report& in) {
 }
 
 bool get_any_line(Report& in, Span& line) {
-  for (size_t spaces = 0;; ++spaces, ++in.pos) {
-    if (in.pos == in.end && !refill(in)) {
-      line = {in.pos - in.keep, 0};
-      return false;  // the line begins at the end
-    }
-    if (spaces == margin || in.window[in.pos] != ' ') break;
-  }
-  // Offsets from `keep` stay as they are when refilling moves the window.
-  const size_t start = in.pos - in.keep;
-  while (in.next_feed == in.feed_count) {
-    in.pos = in.end;
-    if (!refill(in)) {
-      line = {start, in.end - in.keep - start};  // the last line, cut off by the end of the file
-      return true;
-    }
-  }
-  const size_t stop = in.feeds[in.next_feed++];
-  line = {start, stop - in.keep - start};
-  in.pos = stop + 1;
-  return true;
+  // The line's end first: the next line feed, or the end of the file. Its
+  // start, counted from `keep`, stays where it is when the window moves.
+  const size_t from = in.pos - in.keep;
+  bool ended = true;
+  while (ended && in.next_feed == in.feed_count) ended = refill(in);
+  const size_t pos = in.keep + from;
+  const size_t stop = ended ? in.feeds[in.next_feed++] : in.end;
+  const size_t start = pos + margin_at(in, pos, stop);
+  line = {start - in.keep, stop - start};
+  in.pos = ended ? stop + 1 : stop;
+  return ended || start < stop;  // a line that begins at the end of the file is none
 }
 
 void keep_from(Report& in, Span& span) {

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,16 +28,18 @@
 #include "text/bytes.h"
 #include "text/formats.h"
 
+#include <algorithm>
+
 namespace lyricrtf {
 
 // What ugetc delivers for the byte-order mark: its 8-bit code, and itself.
 constexpr int byte_order_mark = 254;
 constexpr int unicode_byte_order_mark = 0xFEFF;
 
-// Bytes the window holds past its last character, so that the decoder's
-// stores and 64-byte loads at a line's start stay inside it: the room that
-// every text the expander writes has.
-constexpr size_t room_past_end = room_past_text;
+// Large enough that reading costs one call per 64 KiB, small enough that
+// memory does not grow with the report. Tests read in far smaller blocks,
+// so that every character and line crosses a block's end somewhere.
+constexpr size_t default_block_size = 64 * 1024;
 
 // A stretch of the window, counted from the reader's `keep`.
 struct Span {
@@ -44,14 +47,20 @@ struct Span {
   size_t size = 0;
 };
 
-// The report stream and the characters decoded from it.
+// The report stream and the characters decoded from it. The window keeps
+// room_past_text bytes past its last character, so that the decoder's
+// stores and 64-byte loads at a line's start stay inside it, and its
+// texts are PaddedViews.
 struct Report {
   // In a declared format the characters are kept as themselves, not 8-bit
   // codes.
-  Report(FILE* file, Format format);
+  Report(FILE* file, Format format, size_t block_size = default_block_size);
 
   FILE* file;
   Format format;
+  size_t block_size;  // what each read asks for
+  // Called before the window moves: views into it must take copies.
+  std::function<void()> before_moving;
   std::unique_ptr<unsigned char[]> raw;  // bytes read and not decoded yet
   size_t raw_size = 0;                   // a character the last block cut off
   bool at_eof = false;
@@ -115,25 +124,30 @@ bool get_line(Report& in, Span& line);
 // get_line's general case: a line whose end is not decoded yet.
 bool get_any_line(Report& in, Span& line);
 
+// The left margin of the line from `pos` to `stop`: up to five spaces,
+// counted in one word (records are indented or not, and a loop over the
+// spaces mispredicted at each change). The window has room past `stop`.
+inline size_t margin_at(const Report& in, size_t pos, size_t stop) {
+  uint64_t word;
+  std::memcpy(&word, in.window.get() + pos, sizeof word);
+  const auto spaces = __builtin_ctzll((word ^ 0x2020202020202020) | uint64_t{1} << 40) / 8;
+  return std::min(static_cast<size_t>(spaces), stop - pos);
+}
+
 inline bool get_line(Report& in, Span& line) {
   if (in.next_feed == in.feed_count) return get_any_line(in, line);
   // The common case: the line's end is decoded already.
   const size_t stop = in.feeds[in.next_feed++];
-  // Up to five spaces of margin, counted in one word: records are indented
-  // or not, and a loop over the spaces mispredicted at each change. The
-  // line feed at `stop` ends the spaces, and the window has room past it.
-  uint64_t word;
-  std::memcpy(&word, in.window.get() + in.pos, sizeof word);
-  const auto spaces = __builtin_ctzll((word ^ 0x2020202020202020) | uint64_t{1} << 40) / 8;
-  const size_t start = in.pos + static_cast<size_t>(spaces);
+  const size_t start = in.pos + margin_at(in, in.pos, stop);
   line = {start - in.keep, stop - start};
   in.pos = stop + 1;
   return true;
 }
 
-// The text of `span`: valid until the next read.
-inline std::string_view text(const Report& in, Span span) {
-  return {in.window.get() + in.keep + span.at, span.size};
+// The text of `span`: valid until the window moves, which only reading
+// the next song record's first line may do.
+inline PaddedView text(const Report& in, Span span) {
+  return PaddedView::with_room(in.window.get() + in.keep + span.at, span.size);
 }
 
 // Lets go of everything before `span`, which then begins at 0.

@@ -3,14 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "template/store.h"
 #include "text/console.h"
 
 namespace lyricrtf {
-
-Lyrics songbuf;
-size_t sbp = 0;
-bool titles_at_once = true;
 
 namespace {
 
@@ -27,45 +22,31 @@ bool ends_with(std::string_view text, std::string_view tail) {
   return true;
 }
 
-// Titles collect here, shown[0, shown_size), and reach a file or a pipe a
-// few KiB at a time: a write for each took 1.5% of the instructions
-// of a conversion. The buffer only grows.
-std::string shown;
-size_t shown_size = 0;
-
-void warn(const char* message) {
-  write_titles();
-  std::fputs(message, stderr);
-}
-
 // The title on the error stream, with its line end. In a declared format it
 // is UTF-8 already.
-void write_title(std::string_view title) {
-  const bool utf8 = format != Format::none;
-  if (shown.size() < shown_size + 3 * title.size() + 1)
-    shown.resize(shown_size + 3 * title.size() + 1);
-  char* const start = shown.data() + shown_size;
+void write_title(Titles& titles, PaddedView title, bool utf8) {
+  if (titles.shown.size() < titles.size + 3 * title.size() + 1)
+    titles.shown.resize(titles.size + 3 * title.size() + 1);
+  char* const start = titles.shown.data() + titles.size;
   char* end = start;
   if (utf8) {
-    copy_bytes(end, title);
+    copy_bytes(end, title.text());
     end += title.size();
   } else {
-    end = put_console_text(end, title, utf8_console);
+    end = put_console_text(end, title.text(), utf8_console);
   }
   *end++ = '\n';
   // A console takes each title as characters as it comes; nothing waits
   // then, since the stream stays a console.
   if (write_console({start, static_cast<size_t>(end - start)}, utf8)) return;
-  shown_size = static_cast<size_t>(end - shown.data());
-  if (titles_at_once || shown_size >= 4096) write_titles();
+  titles.size = static_cast<size_t>(end - titles.shown.data());
+  if (titles.at_once || titles.size >= 4096) write_titles(titles);
 }
-
-std::vector<Span> lines;  // the lyrics of the record being read
 
 // Reads the lyrics into `lines`, up to the end marker; returns whether the
 // file ended first. A line that begins at the end of the file is never a
 // lyrics line, so a cut-off record ends there.
-bool read_lyrics(Report& in, Span title, bool& passed_over) {
+bool read_lyrics(Report& in, std::vector<Span>& lines, Span title, bool& passed_over) {
   lines.clear();
   // Read straight into the list: a Span copied from the stack after
   // get_line's two stores was loaded whole before they had landed, and that
@@ -73,8 +54,8 @@ bool read_lyrics(Report& in, Span title, bool& passed_over) {
   for (bool first = true;; first = false) {
     Span& line = lines.emplace_back();
     const bool more = get_line(in, line);
-    if (first && text(in, line) == text(in, title)) passed_over = true;  // slides repeat it
-    if (!more || text(in, line) == end_of_lyrics) {
+    if (first && text(in, line).text() == text(in, title).text()) passed_over = true;  // slides repeat it
+    if (!more || text(in, line).text() == end_of_lyrics) {
       lines.pop_back();
       return !more;
     }
@@ -83,30 +64,30 @@ bool read_lyrics(Report& in, Span title, bool& passed_over) {
 
 }  // namespace
 
-void write_titles() {
-  std::fwrite(shown.data(), 1, shown_size, stderr);
-  shown_size = 0;
+void write_titles(Titles& titles) {
+  std::fwrite(titles.shown.data(), 1, titles.size, stderr);
+  titles.size = 0;
 }
 
-void clear_song() {
-  songbuf = {};
-  sbp = 0;
+void warn(Titles& titles, const char* message) {
+  write_titles(titles);
+  std::fputs(message, stderr);
 }
 
-bool get_song(Report& in) {
+std::optional<Record> get_song(Report& in, Song& song) {
   Span line;
-  if (!get_line(in, line) || line.size == 0) return false;
+  if (!get_line(in, line) || line.size == 0) return std::nullopt;
   // A record begins: the last one's lyrics may go.
   keep_from(in, line);
-  const bool strange_heading = text(in, line) != heading;
+  const bool strange_heading = text(in, line).text() != heading;
 
   get_line(in, line);
-  const bool damaged = text(in, line).substr(0, name_prefix.size()) != name_prefix;
+  const std::string_view heading_line = text(in, line).text();
+  const bool damaged = heading_line.substr(0, name_prefix.size()) != name_prefix;
   // The schedule name runs from the fifth character to the first '.'. Held
   // as UTF-8, a character's bytes after its first are never where one
   // begins: a name that does not begin "for " loses whole characters.
   size_t skipped = 0;
-  const std::string_view heading_line = text(in, line);
   for (size_t characters = 0; skipped < heading_line.size(); ++skipped) {
     const bool begins = in.format == Format::none || (heading_line[skipped] & 0xC0) != 0x80;
     if (begins && characters++ == name_prefix.size()) break;
@@ -116,25 +97,28 @@ bool get_song(Report& in) {
 
   Span title;
   get_line(in, title);
-  bool passed_over = ends_with(text(in, title), ".ppt") || ends_with(text(in, title), ".pptx");
+  const std::string_view title_text = text(in, title).text();
+  bool passed_over = ends_with(title_text, ".ppt") || ends_with(title_text, ".pptx");
 
-  const bool cut_off = read_lyrics(in, title, passed_over);
+  std::vector<Span>& lines = song.lines;
+  const bool cut_off = read_lyrics(in, lines, title, passed_over);
   // A single empty line is no lyrics: its line feed is the lyrics' end.
   if (passed_over || (lines.size() == 1 && lines[0].size == 0)) lines.clear();
 
   Span author, copyright, number;
   get_line(in, author);
   // No trailing spaces: a line of spaces only gives the empty text.
-  author.size = text(in, author).find_last_not_of(' ') + 1;
+  author.size = text(in, author).text().find_last_not_of(' ') + 1;
   get_line(in, copyright);
-  const bool copyright_blank = copyright.size > 0 && text(in, copyright)[0] == ' ';
+  const bool copyright_blank = copyright.size > 0 && text(in, copyright).data()[0] == ' ';
   get_line(in, number);
 
   // The reader marked each '%' of the record, and in a declared format each
   // character to escape: most records hold none, and every text that holds
   // none is borrowed as it stands. Offsets from the record's start, as a
   // Span's, ended by npos.
-  const std::string_view record = text(in, {0, number.at + number.size});
+  const std::string_view record = text(in, {0, number.at + number.size}).text();
+  Lyrics& songbuf = song.songbuf;
   std::vector<size_t>& marks = songbuf.escapes;
   marks.clear();
   size_t& m = in.next_mark;
@@ -144,20 +128,13 @@ bool get_song(Report& in) {
   marks.push_back(std::string_view::npos);
   // The texts are asked for in the order they stand: one walk of the marks.
   const size_t* mark = marks.data();
-  auto clean = [&mark](Span s) { return !holds_mark(mark, s); };
-  if (strange_heading) warn("Warning: this doesn't look like Schedule output.\n");
-  if (damaged) warn("Warning: this output looks damaged.\n");
-  store_report_text(schedule_name_slot, text(in, name), clean(name));
-  store_report_text(title_slot, text(in, title), clean(title));
-  write_title(text(in, title));
-  if (cut_off) warn("Warning: the report ends inside a song record.\n");
-  store_report_text(author_slot, text(in, author), clean(author));
-  store_report_text(copyright_slot, text(in, copyright), clean(copyright));
-  if (copyright_blank)
-    store_view(label_slot, {}, true);
-  else
-    store_view(label_slot, slot_text(label_text_slot), escape[label_text_slot].plain);
-  store_report_text(number_slot, text(in, number), clean(number));
+  auto read = [&](Span s) { return RecordText{text(in, s), !holds_mark(mark, s)}; };
+  if (strange_heading) warn(song.titles, "Warning: this doesn't look like Schedule output.\n");
+  if (damaged) warn(song.titles, "Warning: this output looks damaged.\n");
+  const Record read_record = {{read(name), read(title), read(author), read(copyright), read(number)},
+                              copyright_blank};
+  write_title(song.titles, text(in, title), in.format != Format::none);
+  if (cut_off) warn(song.titles, "Warning: the report ends inside a song record.\n");
 
   songbuf.report = &in;
   songbuf.size = record.size();
@@ -166,8 +143,8 @@ bool get_song(Report& in) {
   songbuf.percent =
       std::any_of(marks.begin(), marks.end() - 1, [&](size_t at) { return record[at] == '%'; });
   songbuf.lines.swap(lines);
-  sbp = 0;
-  return title.size > 0;
+  song.sbp = 0;
+  return read_record;
 }
 
 }  // namespace lyricrtf

@@ -5,15 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "report/songs.h"
-#include "template/store.h"
 #include "text/bytes.h"
 
 namespace lyricrtf {
 
-int stanza_tag = 0;
-
 namespace {
+
 
 // The tag names begin with seven different letters, so a line's first byte
 // tells the one tag it may begin with: one look per line instead of seven.
@@ -66,15 +63,11 @@ constexpr std::array<TagWord, tags.size() + 1> tag_words = [] {
   return words;
 }();
 
-std::string joined;  // slot z's text at its start: the stanza joined last
-
-}  // namespace
-
 // A line's first eight bytes as one word, the first byte lowest. Past the
 // line's end it holds whatever follows, which tag_of's tests of the size
 // leave aside. A line lies in the report's window, which holds
-// room_past_end bytes after its last character: the load stays inside it.
-inline uint64_t first_word(std::string_view line) {
+// room_past_text bytes after its last character: the load stays inside it.
+inline uint64_t first_word(PaddedView line) {
   static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte must be the lowest");
   uint64_t word;
   std::memcpy(&word, line.data(), sizeof word);
@@ -89,7 +82,7 @@ inline uint64_t first_word(std::string_view line) {
 // The stanza loop asks it of every lyrics line, and lyrics lines often begin
 // with a tag's initial: a test letter by letter took a mispredicted branch
 // on most lines, one masked compare of a word takes none.
-inline int tag_of(std::string_view line, bool last) {
+inline int tag_of(PaddedView line, bool last) {
   // An empty line's first byte is the window's next: it may name a tag,
   // whose size is then never the line's.
   const int tag = tag_by_initial[static_cast<unsigned char>(line.data()[0])];
@@ -104,55 +97,57 @@ inline int tag_of(std::string_view line, bool last) {
   return (numbered | bare) ? tag : 0;
 }
 
-bool get_stanza() {
+}  // namespace
+
+bool get_stanza(Song& song, const Joining& joining, Stanza& stanza) {
+  const Lyrics& songbuf = song.songbuf;
   const size_t count = songbuf.lines.size();
+  size_t& sbp = song.sbp;
   if (sbp >= count) return false;
   const Span* lines = songbuf.lines.data();
-  const char* base = text(*songbuf.report, {}).data();
-  auto line = [&](size_t i) { return std::string_view(base + lines[i].at, lines[i].size); };
+  auto line = [&](size_t i) { return text(*songbuf.report, lines[i]); };
 
-  const std::string_view head = line(sbp);
-  stanza_tag = tag_of(head, sbp + 1 == count);
-  std::string_view tag, suffix;
-  if (stanza_tag) {
+  const PaddedView head = line(sbp);
+  stanza.tag = tag_of(head, sbp + 1 == count);
+  stanza.tag_word = stanza.suffix.text = {};
+  if (stanza.tag) {
     // The tag word is the tag's name, then comes the line's end or a space.
-    const size_t name = tags[static_cast<size_t>(stanza_tag) - 1].size();
-    tag = head.substr(0, name);
-    if (head.size() > name) suffix = head.substr(name + 1);
+    const size_t name = tags[static_cast<size_t>(stanza.tag) - 1].size();
+    stanza.tag_word = head.substr(0, name);
+    if (head.size() > name) stanza.suffix.text = head.substr(name + 1, head.size() - name - 1);
   }
+  stanza.suffix.clean = songbuf.clean;
   // The stanza's lines run to the next tag line. They are copied in as
   // they are found, each after a separator: room for all the record's
   // lines is made first, so that one loop takes both steps.
-  const std::string_view separator = slot_text(separator_slot);
-  const bool plain = !songbuf.percent && escape[separator_slot].plain;
+  const PaddedView separator = joining.separator;
+  stanza.plain = !songbuf.percent && joining.separator_plain;
   // Lines with something to escape are written as the format writes them;
   // the separator, the template's own, always as it stands.
-  const bool escaping = !songbuf.clean && format != Format::none;
+  const bool escaping = !songbuf.clean && joining.format != Format::none;
   const size_t room = (escaping ? escaped_room(songbuf.size) : songbuf.size) +
                       (count - sbp) * (separator.size() + 64);  // room for the 64-byte copies
-  if (joined.size() < room) joined.resize(room);
-  const char* start = joined.data() + separator.size();  // after the first separator
-  char* to = joined.data();
+  char* const joined = song.joined.make_room(room);
+  char* to = joined;
   // Only the lines that hold a mark are escaped; most are copied.
   const size_t* next = songbuf.escapes.data() + songbuf.next_escape;
   size_t last = sbp + 1;
   for (; last < count && !tag_of(line(last), last + 1 == count); ++last) {
-    copy_bytes(to, separator);
+    copy_bytes(to, separator.text());
     to += separator.size();
-    const Span at = lines[last];
-    if (escaping && holds_mark(next, at)) {
-      to = put_escaped(to, line(last), format);
+    if (escaping && holds_mark(next, lines[last])) {
+      to = put_escaped(to, line(last), joining.format);
     } else {
-      copy_with_room(to, base + at.at, at.size);  // a line has room in the window
-      to += at.size;
+      copy_with_room(to, line(last));  // a line has room in the window
+      to += lines[last].size;
     }
   }
-  songbuf.next_escape = static_cast<size_t>(next - songbuf.escapes.data());
-  const size_t size = last > sbp + 1 ? static_cast<size_t>(to - start) : 0;
+  song.songbuf.next_escape = static_cast<size_t>(next - songbuf.escapes.data());
+  // The joined text starts after the first separator.
+  const size_t size = last > sbp + 1 ? static_cast<size_t>(to - joined) - separator.size() : 0;
+  song.joined.resize(separator.size() + size);
+  stanza.text = song.joined.view().substr(separator.size(), size);
   sbp = last;
-  store_view(tag_slot, tag, true);  // a tag word is letters only
-  store_report_text(suffix_slot, suffix, songbuf.clean);
-  store_view(stanza_text_slot, std::string_view(start, size), plain);
   return true;
 }
 

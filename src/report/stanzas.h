@@ -2,19 +2,43 @@
 // stanza at a time as the stanza loop asks.
 #pragma once
 
+#include <array>
 #include <string_view>
+
+#include "report/songs.h"
 
 namespace lyricrtf {
 
-// The tag's number (1 to 7) of the stanza get_stanza handed out last, 0
-// when it has no tag line: the number the tag word in slot t names.
-extern int stanza_tag;
+// The stanza tag names; the name at position p is tag p + 1, whose
+// template is in slot p + 1.
+constexpr std::array<std::string_view, 7> tags = {"Verse", "Chorus", "Bridge", "Intro",
+                                                  "End",   "Slide",  "Tag"};
 
-// Cuts the next stanza off the current lyrics: its tag word goes to slot t,
-// the rest of its tag line to slot n, its lines joined by the Line separator
-// to slot z, and the cursor sbp moves past it. Lyrics that do not begin with
-// a tag line lose their first line, which belongs to no stanza. Returns
-// false, changing nothing, when the lyrics are used up.
-bool get_stanza();
+// A stanza as get_stanza cut it off: its tag's number (1 to 7, 0 for a
+// stanza without a tag line), its tag word, the rest of its tag line, and
+// its lines joined by the Line separator. The tag word and suffix lie in
+// the report's window, the text in Song::joined, until the next stanza.
+struct Stanza {
+  int tag = 0;
+  PaddedView tag_word;
+  RecordText suffix;
+  PaddedView text;
+  bool plain = false;  // the text holds no '%'
+};
+
+// How the lines of a stanza are joined: the Line separator, whether it
+// holds no '%', and the declared format that the report's lines are
+// written in.
+struct Joining {
+  PaddedView separator;
+  bool separator_plain;
+  Format format;
+};
+
+// Cuts the next stanza off the current lyrics and moves the cursor past it.
+// Lyrics that do not begin with a tag line lose their first line, which
+// belongs to no stanza. Returns false, changing nothing, when the lyrics
+// are used up.
+bool get_stanza(Song& song, const Joining& joining, Stanza& stanza);
 
 }  // namespace lyricrtf

@@ -1,60 +1,51 @@
 #include "template/store.h"
 
-#include "text/bytes.h"
-
 #include <cstdio>
 
-namespace lyricrtf {
+#include "report/stanzas.h"
+#include "template/conversion.h"
 
-std::array<Slot, slot_count> escape;
-Format format = Format::none;
+namespace lyricrtf {
 
 namespace {
 
 // Makes `text` the slot's own text, with its room after it.
 void own(Slot& s, std::string_view text) {
   s.own.assign(text);
-  s.own.resize(text.size() + room_past_text);
-  s.text = std::string_view(s.own.data(), text.size());
+  s.text = s.own.view();
   s.borrowed = false;
 }
 
 }  // namespace
 
-void init() {
-  for (Slot& slot : escape) {
-    std::string().swap(slot.own);  // a huge text of an earlier run goes
-    slot.text = std::string_view(no_text, 0);
-    slot.borrowed = false;
-    slot.plain = false;
-    slot.version = 0;
-  }
-  store_escape(separator_slot, default_separator);
-  format = Format::none;
-}
-
-void store_escape(int slot, std::string_view text) {
-  Slot& s = escape[slot];
-  own(s, text.substr(0, text.find('\0')));
-  s.plain = s.text.find('%') == std::string_view::npos;
-  ++s.version;
-}
-
-void settle_views() {
-  for (Slot& s : escape) {
-    if (s.borrowed) own(s, s.text);  // the same text: the version stays
-  }
-}
-
-void store_escaped(int slot, std::string_view text) {
+void store_escaped(Conversion& c, int slot, PaddedView text) {
   // The slot's own text keeps its room from one record to the next.
-  Slot& s = escape[slot];
-  if (s.own.size() < escaped_room(text.size())) s.own.resize(escaped_room(text.size()));
-  const auto size = static_cast<size_t>(put_escaped(s.own.data(), text, format) - s.own.data());
-  s.text = std::string_view(s.own.data(), size);
+  Slot& s = c.escape[slot];
+  char* to = s.own.make_room(escaped_room(text.size()));
+  s.own.resize(static_cast<size_t>(put_escaped(to, text, c.format) - to));
+  s.text = s.own.view();
   s.borrowed = false;
-  s.plain = s.text.find('%') == std::string_view::npos;
+  s.plain = s.text.text().find('%') == std::string_view::npos;
   ++s.version;
+}
+
+void init(Conversion& c) {
+  for (Slot& slot : c.escape) slot = Slot();
+  store_escape(c, separator_slot, default_separator);
+  c.format = Format::none;
+}
+
+void store_escape(Conversion& c, int slot, std::string_view text) {
+  Slot& s = c.escape[slot];
+  own(s, text.substr(0, text.find('\0')));
+  s.plain = s.text.text().find('%') == std::string_view::npos;
+  ++s.version;
+}
+
+void settle_views(Conversion& c) {
+  for (Slot& s : c.escape) {
+    if (s.borrowed) own(s, s.text.text());  // the same text: the version stays
+  }
 }
 
 int resolve_name(std::string_view name) {
@@ -131,26 +122,26 @@ std::string read_all(FILE* f) {
 
 }  // namespace
 
-void get_template(FILE* f) {
+void get_template(Conversion& c, FILE* f) {
   const std::string file = read_all(f);
   // An editor may save the file with a byte-order mark; it is not part of
   // the first line.
   constexpr std::string_view mark = "\xEF\xBB\xBF";
   TemplateBytes in{file, file.compare(0, mark.size(), mark) == 0 ? mark.size() : 0};
   std::string buffer;
-  for (int c = tgetc(in); c != EOF; c = tgetc(in)) {
-    if (c == '\n') continue;
-    if (c != '%') {
+  for (int b = tgetc(in); b != EOF; b = tgetc(in)) {
+    if (b == '\n') continue;
+    if (b != '%') {
       // Any other line outside a definition is ignored.
-      while (c != EOF && c != '\n') c = tgetc(in);
-      if (c == EOF) break;
+      while (b != EOF && b != '\n') b = tgetc(in);
+      if (b == EOF) break;
       continue;
     }
     get_tname(in, buffer);
     const std::string_view name(buffer.c_str());  // up to a zero byte, as every name
     if (!name.empty() && name[0] == '#') {
       // A format line: no body follows.
-      if (!format_named(name, format))
+      if (!format_named(name, c.format))
         std::fprintf(stderr, "Warning: unknown format %s in the template file.\n", buffer.c_str());
       continue;
     }
@@ -164,16 +155,17 @@ void get_template(FILE* f) {
       std::fprintf(stderr, "Warning: %s defines slot S, which the schedule's name replaces.\n",
                    buffer.c_str());
     get_escape(in, buffer);
-    store_escape(slot, buffer);
+    store_escape(c, slot, buffer);
     // Reading goes on right after the terminator's backslash, as if a
     // new line began there.
   }
   // The format line may come anywhere: the template's own texts are
   // written as the format has them once the whole file is read.
-  if (format != Format::none)
+  if (c.format != Format::none)
     for (int slot = 0; slot < slot_count; ++slot)
-      if (!slot_text(slot).empty()) store_escape(slot, template_text(slot_text(slot), format));
-  if (slot_text(schedule_slot).empty())
+      if (!slot_text(c, slot).empty())
+        store_escape(c, slot, template_text(slot_text(c, slot).text(), c.format));
+  if (slot_text(c, schedule_slot).empty())
     std::fputs("Warning: the template file defines no Schedule.\n", stderr);
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace lyricrtf {
@@ -59,22 +60,67 @@ inline void copy_bytes(char* to, std::string_view from) {
 }
 
 // Every text that the expander writes has this many bytes after its end
-// that may be read (and are then written over): the report's window, the
-// joined stanzas and every slot's own text keep them, so that a short text
-// is copied as one 64-byte move.
+// that may be read (and are then written over), so that a short text is
+// copied as one 64-byte move.
 constexpr size_t room_past_text = 64;
-inline constexpr char no_text[room_past_text] = {};  // the empty text, with its room
 
-// Copies n bytes from `from` to `to` where both have room for 64 bytes past
-// their start: 64 bytes go whatever n is, and only a longer run takes a
-// second copy. Lyrics lines are of every length from 10 to 60 bytes, and
+// A text with room_past_text bytes after its end to read: only storage
+// that keeps that room makes one (a PaddedString, the report reader's
+// window), so that a string literal cannot be copied 64 bytes at a time by
+// mistake. A view stays valid as long as the storage holds its text.
+class PaddedView {
+ public:
+  constexpr PaddedView() = default;  // the empty text
+  // `data` must have size + room_past_text bytes to read.
+  static constexpr PaddedView with_room(const char* data, size_t size) { return {data, size}; }
+
+  constexpr const char* data() const { return data_; }
+  constexpr size_t size() const { return size_; }
+  constexpr bool empty() const { return size_ == 0; }
+  constexpr std::string_view text() const { return {data_, size_}; }
+  // A part keeps the room: the rest of the text, then the text's room.
+  constexpr PaddedView substr(size_t at, size_t n) const { return {data_ + at, n}; }
+
+ private:
+  constexpr PaddedView(const char* data, size_t size) : data_(data), size_(size) {}
+  static constexpr char nothing[room_past_text] = {};
+  const char* data_ = nothing;
+  size_t size_ = 0;
+};
+
+// A string that keeps room_past_text bytes after its text.
+class PaddedString {
+ public:
+  void assign(std::string_view text) {
+    bytes_.assign(text);
+    bytes_.resize(text.size() + room_past_text);
+    size_ = text.size();
+  }
+  // Room to write a text of up to n bytes at data(); the text is then
+  // ended with resize().
+  char* make_room(size_t n) {
+    if (bytes_.size() < n + room_past_text) bytes_.resize(n + room_past_text);
+    return bytes_.data();
+  }
+  void resize(size_t n) { size_ = n; }
+  PaddedView view() const { return PaddedView::with_room(bytes_.data(), size_); }
+
+ private:
+  std::string bytes_;
+  size_t size_ = 0;
+};
+
+// Copies `from` to `to`, which has room for 64 bytes past its start: 64
+// bytes go whatever the size is, and only a longer text takes a second
+// copy. Lyrics lines are of every length from 10 to 60 bytes, and
 // copy_bytes's tests of the length mispredicted on one line in three.
-inline void copy_with_room(char* to, const char* from, size_t n) {
+inline void copy_with_room(char* to, PaddedView from) {
   struct Block {
     char bytes[64];
   };
-  std::memcpy(to, from, sizeof(Block));
-  if (n > sizeof(Block)) std::memcpy(to + sizeof(Block), from + sizeof(Block), n - sizeof(Block));
+  std::memcpy(to, from.data(), sizeof(Block));
+  if (from.size() > sizeof(Block))
+    std::memcpy(to + sizeof(Block), from.data() + sizeof(Block), from.size() - sizeof(Block));
 }
 
 }  // namespace lyricrtf

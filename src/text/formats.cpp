@@ -66,44 +66,36 @@ char* put_special(char* to, std::string_view text, size_t& i, Format format) {
   return to + put_utf8(to, replacement_character);  // a control character
 }
 
-// Which of the bytes of text[i..i+64) `format` escapes, as a bit mask;
-// a line feed is not among them (it ends a record's lines, no text holds
-// it). Bytes past the text's end count as escaped, so that a run of bytes
-// as they stand ends there. Lyrics lines are escaped 64 bytes at a time:
-// most fit, and take one test that is mostly true; byte by byte, escaping
+// Which of the bytes of text[i..i+64) `format` escapes, as a bit mask.
+// Bytes past the text's end count as escaped, so that a run of bytes as
+// they stand ends there. Lyrics lines are escaped 64 bytes at a time: most
+// fit, and take one test that is mostly true; byte by byte, escaping
 // doubled the time of a conversion to RTF.
 #if defined(__SSE2__)
-uint64_t escapes_at(std::string_view text, size_t i, Format format) {
+template <Format format>
+uint64_t special_mask(const char* p) {
   uint64_t mask = 0;
   for (int k = 0; k < 4; ++k) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 16 * k));
-    auto is = [x](char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };
-    __m128i found = is('%');
-    if (format == Format::rtf) {
-      // As signed bytes, those from 0x80 on are below 0x20 as well.
-      const __m128i low = _mm_andnot_si128(is('\n'), _mm_cmplt_epi8(x, _mm_set1_epi8(0x20)));
-      found = _mm_or_si128(_mm_or_si128(found, low),
-                           _mm_or_si128(is('\\'), _mm_or_si128(is('{'), is('}'))));
-    } else if (format == Format::html) {
-      const __m128i control =
-          _mm_andnot_si128(_mm_or_si128(is('\t'), is('\n')),
-                           _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x1F)), x));
-      found = _mm_or_si128(_mm_or_si128(found, control),
-                           _mm_or_si128(_mm_or_si128(is('&'), is('<')),
-                                        _mm_or_si128(is('>'), _mm_or_si128(is('"'), is('\'')))));
-    }
-    mask |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(found))} << (16 * k);
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    mask |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(special_bytes<format>(x)))} << (16 * k);
   }
+  return mask;
+}
+
+uint64_t escapes_at(PaddedView text, size_t i, Format format) {
+  const uint64_t mask = format == Format::rtf    ? special_mask<Format::rtf>(text.data() + i)
+                        : format == Format::html ? special_mask<Format::html>(text.data() + i)
+                                                 : special_mask<Format::text>(text.data() + i);
   const size_t rest = text.size() - i;
   return rest >= 64 ? mask : mask | ~uint64_t{0} << rest;
 }
 #else
-uint64_t escapes_at(std::string_view text, size_t i, Format format) {
+uint64_t escapes_at(PaddedView text, size_t i, Format format) {
   uint64_t mask = 0;
   for (size_t k = 0; k < 64; ++k)
-    mask |=
-        uint64_t{i + k >= text.size() || escaped(static_cast<unsigned char>(text[i + k]), format)}
-        << k;
+    mask |= uint64_t{i + k >= text.size() ||
+                     escaped(static_cast<unsigned char>(text.data()[i + k]), format)}
+            << k;
   return mask;
 }
 #endif
@@ -122,7 +114,7 @@ bool format_named(std::string_view name, Format& format) {
   return true;
 }
 
-char* put_escaped(char* to, std::string_view text, Format format) {
+char* put_escaped(char* to, PaddedView text, Format format) {
   for (size_t i = 0; i < text.size();) {
     // One look at 64 bytes serves every character in them that is escaped:
     // a look after each one took a sixth more instructions to escape.
@@ -134,7 +126,7 @@ char* put_escaped(char* to, std::string_view text, Format format) {
       to += stop - i;
       i = stop;
       if (i == text.size() || i == base + 64) break;
-      to = put_special(to, text, i, format);
+      to = put_special(to, text.text(), i, format);
       // The bytes of the character just written are done with.
       if (i >= base + 64) break;
       mask &= ~uint64_t{0} << (i - base);
@@ -169,12 +161,11 @@ std::string template_text(std::string_view text, Format format) {
 }
 
 void append_escaped(std::string& to, std::string_view text, Format format) {
-  std::string padded(text);
-  padded.resize(text.size() + 64);  // the room put_escaped reads past the end
+  PaddedString padded;
+  padded.assign(text);
   const size_t at = to.size();
   to.resize(at + escaped_room(text.size()));
-  const char* end =
-      put_escaped(to.data() + at, std::string_view(padded).substr(0, text.size()), format);
+  const char* end = put_escaped(to.data() + at, padded.view(), format);
   to.resize(static_cast<size_t>(end - to.data()));
 }
 

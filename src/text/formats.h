@@ -6,6 +6,12 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>  // on WebAssembly, its 128-bit operations (-msimd128 -msse2)
+#endif
+
+#include "text/bytes.h"
+
 namespace lyricrtf {
 
 // `none`: no format line; the report's characters are 8-bit codes and its
@@ -21,29 +27,53 @@ constexpr const char* document_extension(Format format) {
   return format == Format::html ? "html" : format == Format::text ? "txt" : "rtf";
 }
 
-// Whether `format` writes the character c of a report text otherwise than
-// as it stands; a '%' is always written otherwise, even without a format,
-// since it would begin a directive. A line feed is in no text: never.
-constexpr bool escaped(char32_t c, Format format) {
-  const bool control = c < 0x20 && c != '\n';
+// The characters of a report text that `format` writes otherwise than as
+// they stand: the one rule that the test of a character, the test of 16
+// bytes at once and the report reader's marks all follow. A '%' is always
+// among them, even without a format, since it would begin a directive; a
+// line feed never, since it is in no text.
+struct Specials {
+  std::string_view ascii;    // printable characters, '%' first
+  bool controls;             // the characters below U+0020 ...
+  char control_kept;         // ... but this one ('\n' when none more)
+  bool beyond_ascii;         // the characters from U+0080 on
+};
+
+constexpr Specials specials(Format format) {
   switch (format) {
-    case Format::rtf: return c == '%' || control || c >= 0x80 || c == '\\' || c == '{' || c == '}';
-    case Format::html:
-      return c == '%' || (control && c != '\t') || c == '&' || c == '<' || c == '>' || c == '"' ||
-             c == '\'';
-    default: return c == '%';
+    case Format::rtf: return {"%\\{}", true, '\n', true};
+    case Format::html: return {"%&<>\"'", true, '\t', false};
+    default: return {"%", false, '\n', false};
   }
 }
 
-// The characters below 0x80 besides the control characters that `format`
-// escapes: the report reader stops at them to note where they are.
-constexpr std::string_view escaped_ascii(Format format) {
-  return format == Format::rtf ? "%\\{}" : format == Format::html ? "%&<>\"'" : "%";
+constexpr bool escaped(char32_t c, Format format) {
+  const Specials s = specials(format);
+  if (c < 0x20) return s.controls && c != '\n' && c != static_cast<char32_t>(s.control_kept);
+  if (c >= 0x80) return s.beyond_ascii;
+  return s.ascii.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
-// The functions below look at a text 64 bytes at a time and may read up to
-// 63 bytes past its end: those must be there to read, as they are in the
-// report reader's window (room_past_end).
+#if defined(__SSE2__)
+// escaped() for the 16 bytes of x at once: 0xFF where a byte is one that
+// `format` escapes (every byte of a character beyond ASCII, when those
+// are), else 0.
+template <Format format>
+inline __m128i special_bytes(__m128i x) {
+  constexpr Specials s = specials(format);
+  auto is = [x](char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };
+  __m128i found = _mm_setzero_si128();
+  for (char c : s.ascii) found = _mm_or_si128(found, is(c));
+  // As signed bytes, those from 0x80 on are below zero, and so below 0x20.
+  const __m128i kept = _mm_or_si128(is('\n'), is(s.control_kept));
+  if (s.controls && s.beyond_ascii)
+    return _mm_or_si128(found, _mm_andnot_si128(kept, _mm_cmplt_epi8(x, _mm_set1_epi8(0x20))));
+  if (s.controls)
+    found = _mm_or_si128(found, _mm_andnot_si128(kept, _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x1F)), x)));
+  if (s.beyond_ascii) found = _mm_or_si128(found, _mm_cmplt_epi8(x, _mm_setzero_si128()));
+  return found;
+}
+#endif
 
 // The room that put_escaped may take for a text of n bytes: a byte may
 // become six ("&quot;"), and 64 more may be written past the end.
@@ -58,7 +88,11 @@ constexpr size_t escaped_room(size_t n) { return 6 * n + 64; }
 //   html  & < > " ' as entities, characters below U+0020 but the tab as
 //         U+FFFD, the rest as UTF-8;
 //   text  UTF-8 as it stands.
-char* put_escaped(char* to, std::string_view text, Format format);
+// It looks at the text 64 bytes at a time.
+char* put_escaped(char* to, PaddedView text, Format format);
+
+// put_escaped at the end of a string, for a text without room after it.
+void append_escaped(std::string& to, std::string_view text, Format format);
 
 // A template's own text as the declared `format` writes it. ASCII stays as
 // it is, and with it every directive and RTF control word; a byte that is
@@ -66,9 +100,5 @@ char* put_escaped(char* to, std::string_view text, Format format);
 // directive that names nothing, and goes with the whole character; in RTF
 // every other character beyond ASCII becomes "\uN?".
 std::string template_text(std::string_view text, Format format);
-
-// put_escaped at the end of a string, for a text that may lie anywhere: it
-// reads nothing past the text's end.
-void append_escaped(std::string& to, std::string_view text, Format format);
 
 }  // namespace lyricrtf
