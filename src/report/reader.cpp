@@ -8,7 +8,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "template/store.h"
 #include "text/characters.h"
 
 namespace lyricrtf {
