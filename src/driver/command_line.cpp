@@ -8,8 +8,8 @@ namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-}  // namespace
-
+// Reads one line of any length; only a real line end is removed. Returns
+// false when the input ended before anything was read.
 bool read_line(FILE* in, std::string& line) {
   bool ended;
   if (read_console_line(in, line, ended)) return !ended;
@@ -19,6 +19,8 @@ bool read_line(FILE* in, std::string& line) {
   for (; c != EOF && c != '\n'; c = std::getc(in)) line.push_back(static_cast<char>(c));
   return true;
 }
+
+}  // namespace
 
 std::vector<std::string> split_command_line(
     std::string text, const std::function<bool(std::string&)>& continuation) {

@@ -12,10 +12,6 @@
 
 namespace lyricrtf {
 
-// Reads one line of any length; only a real line end is removed. Returns
-// false when the input ended before anything was read.
-bool read_line(FILE* in, std::string& line);
-
 // Splits a typed command line into words. Blanks (spaces and tabs) separate
 // words; a word that begins with ' or " runs to the same quote or the end
 // of the text, and the closing quote also ends it when more text follows at

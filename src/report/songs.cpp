@@ -22,6 +22,12 @@ bool ends_with(std::string_view text, std::string_view tail) {
   return true;
 }
 
+// Writes a warning after the titles before it.
+void warn(Titles& titles, const char* message) {
+  write_titles(titles);
+  std::fputs(message, stderr);
+}
+
 // The title on the error stream, with its line end. In a declared format it
 // is UTF-8 already.
 void write_title(Titles& titles, PaddedView title, bool utf8) {
@@ -67,11 +73,6 @@ bool read_lyrics(Report& in, std::vector<Span>& lines, Span title, bool& passed_
 void write_titles(Titles& titles) {
   std::fwrite(titles.shown.data(), 1, titles.size, stderr);
   titles.size = 0;
-}
-
-void warn(Titles& titles, const char* message) {
-  write_titles(titles);
-  std::fputs(message, stderr);
 }
 
 std::optional<Record> get_song(Report& in, Song& song) {

@@ -72,9 +72,6 @@ inline bool holds_mark(const size_t*& next, Span span) {
 // Writes the titles waiting, and any more that get_song writes first.
 void write_titles(Titles& titles);
 
-// Writes a warning after the titles before it.
-void warn(Titles& titles, const char* message);
-
 // Reads the next song record, writes its title on the error stream and
 // makes its lyrics the current ones. Returns nothing when the report is
 // exhausted: an empty line where a record begins, which changes nothing.

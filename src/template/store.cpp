@@ -48,6 +48,9 @@ void settle_views(Conversion& c) {
   }
 }
 
+namespace {
+
+// The slot a definition name selects, or -1 when the name selects none.
 int resolve_name(std::string_view name) {
   // A name line is a zero-terminated text: a zero byte ends the name.
   name = name.substr(0, name.find('\0'));
@@ -61,8 +64,6 @@ int resolve_name(std::string_view name) {
   if (!name.empty() && name[0] >= 'A' && name[0] <= 'z') return name[0] - '0';
   return -1;
 }
-
-namespace {
 
 // The template file's bytes from `at` on, read as the template language
 // reads them.

@@ -68,9 +68,6 @@ void store_escaped(Conversion& c, int slot, PaddedView text);
 // Gives every slot that borrows its text a copy of it.
 void settle_views(Conversion& c);
 
-// The slot a definition name selects, or -1 when the name selects none.
-int resolve_name(std::string_view name);
-
 // Reads the whole template file into the slots and its format lines into
 // the conversion's format: a name line whose name begins with '#'. A
 // byte-order mark at its start is skipped. In a declared format the

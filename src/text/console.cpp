@@ -32,6 +32,11 @@ std::string console_text(std::string_view codes, bool utf8) {
   return shown;
 }
 
+#ifdef _WIN32
+
+namespace {
+
+// A title's 8-bit codes as the wide characters they stand for.
 std::wstring wide_text(std::string_view codes) {
   std::wstring wide;
   wide.reserve(codes.size());
@@ -40,7 +45,7 @@ std::wstring wide_text(std::string_view codes) {
   return wide;
 }
 
-#ifdef _WIN32
+}  // namespace
 
 void* console_of(FILE* stream) {
   auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));

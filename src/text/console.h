@@ -24,9 +24,6 @@ constexpr bool utf8_console = true;
 char* put_console_text(char* to, std::string_view codes, bool utf8);
 std::string console_text(std::string_view codes, bool utf8);
 
-// The same characters as wide ones.
-std::wstring wide_text(std::string_view codes);
-
 #ifdef _WIN32
 // Writes a text to the error stream as characters when that stream is a
 // console, after what the stream holds: 8-bit codes, or UTF-8 when `utf8`.
