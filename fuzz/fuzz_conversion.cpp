@@ -15,7 +15,7 @@
 #include "report/reader.h"
 #include "template/conversion.h"
 #include "template/expander.h"
-#include "text/characters.h"
+#include "driver/terminal.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ std::string convert(const uint8_t* templates, size_t templates_size, const std::
   FILE* out = open_memstream(&bytes, &size);
   {
     lyricrtf::Report reader(in, c.format, block);
-    if (lyricrtf::read_start(reader) == lyricrtf::Start::mark) lyricrtf::put_schedule(c, out, reader);
+    if (lyricrtf::starts_with_mark(reader)) lyricrtf::put_schedule(c, out, reader);
   }
   std::fclose(out);
   std::fclose(in);

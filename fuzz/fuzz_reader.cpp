@@ -38,7 +38,7 @@ void read(const uint8_t* data, size_t size, lyricrtf::Format format) {
     for (size_t i = 0; i < text.size();) {
       const size_t at = i;
       const char32_t c =
-          unicode ? lyricrtf::get_utf8(text, i) : static_cast<unsigned char>(text[i++]);
+          unicode ? lyricrtf::next_utf8(text, i) : static_cast<unsigned char>(text[i++]);
       const bool marked = mark != lines.marks.end() && *mark == from + at;
       if (marked != lyricrtf::escaped(c, format)) std::abort();
       if (marked) ++mark;

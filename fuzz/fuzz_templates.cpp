@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* in = fmemopen(const_cast<char*>(report), sizeof report - 1, "rb");
   FILE* out = std::fopen("/dev/null", "wb");
   lyricrtf::Report reader(in, c.format);
-  lyricrtf::read_start(reader);  // the byte-order mark
+  lyricrtf::starts_with_mark(reader);
   lyricrtf::put_schedule(c, out, reader);
   std::fclose(out);
   std::fclose(in);

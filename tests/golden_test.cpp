@@ -39,7 +39,7 @@
 #include "driver/command_line.h"
 #include "driver/driver.h"
 #include "text/characters.h"
-#include "text/console.h"
+#include "driver/terminal.h"
 
 namespace fs = std::filesystem;
 

@@ -18,7 +18,7 @@
 #include "template/expander.h"
 #include "template/store.h"
 #include "text/characters.h"
-#include "text/console.h"
+#include "driver/terminal.h"
 #include "text/formats.h"
 
 namespace {

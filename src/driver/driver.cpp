@@ -186,6 +186,7 @@ int run(int argc, char** argv, const Platform& platform, bool titles_at_once) {
 
   Conversion c;
   c.song.titles.at_once = titles_at_once;
+  c.song.titles.show = show_titles;
   init(c);
   FileId template_id;
   {
@@ -217,9 +218,8 @@ int run(int argc, char** argv, const Platform& platform, bool titles_at_once) {
   // The report must be one before anything is written: a wrong file named
   // leaves the document it would have replaced as it was.
   Report report(report_file.get(), c.format);
-  const Start start = read_start(report);
-  if (start != Start::mark) {
-    fatal_start(start, input);
+  if (!starts_with_mark(report)) {
+    fatal_start(start_of(report.head), input);
     return exit_fatal;
   }
 

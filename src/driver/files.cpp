@@ -4,6 +4,9 @@
 
 #include <cerrno>
 
+#include "driver/terminal.h"
+#include "report/reader.h"
+
 #ifdef _WIN32
 #include <io.h>
 #define WIN32_LEAN_AND_MEAN
@@ -25,6 +28,23 @@ File open_file(const std::string& name, const char* mode) {
     errno = error;  // the reason fopen gave
   }
   return f;
+}
+
+Start start_of(std::string_view head) {
+  auto begins = [head](std::string_view with) { return head.substr(0, with.size()) == with; };
+  if (head.empty()) return Start::empty;
+  if (begins("\xEF\xBB\xBF")) return Start::mark;
+  // With or without its own mark, UTF-16 holds a zero byte beside each
+  // letter of "Schedule Detail".
+  if (begins("\xFF\xFE") || begins("\xFE\xFF") ||
+      (head.size() >= 2 && (head[0] == 0) != (head[1] == 0)))
+    return Start::utf16;
+  for (std::string_view document : {"%PDF", "{\\rtf", "PK\x03\x04", "\xD0\xCF\x11\xE0"})
+    if (begins(document)) return Start::document;
+  // A head cut off by its size may end inside a character.
+  if (head.size() == report_head_size) head = head.substr(0, head.find_last_of("\n") + 1);
+  const bool text = head.find('\0') == std::string_view::npos && valid_utf8(head) == head;
+  return text ? Start::utf8_without_mark : Start::other;
 }
 
 #ifdef _WIN32

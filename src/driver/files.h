@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace lyricrtf {
 
@@ -16,6 +17,20 @@ using File = std::unique_ptr<FILE, Closer>;
 // Opens a file as fopen does with `mode`. A folder never opens, whatever
 // the platform's fopen makes of it: errno is then EISDIR.
 File open_file(const std::string& name, const char* mode);
+
+// What a report's first bytes show it to be.
+enum class Start {
+  mark,               // the byte-order mark: a report as it should be
+  utf16,              // saved as UTF-16, either byte order
+  utf8_without_mark,  // UTF-8 text, but no mark
+  empty,
+  document,  // a PDF, RTF, or an office document
+  other,
+};
+
+// What the bytes a file begins with (report_head_size of them, or all)
+// show it to be; `mark` only for the UTF-8 byte-order mark.
+Start start_of(std::string_view head);
 
 // What tells one file from another on its volume: the device and inode on
 // POSIX, the volume serial number and file index on Windows. Two names, a

@@ -1,13 +1,59 @@
-// The driver's side of the console and the file system: lines typed at a
-// console, the console that a drop onto the program opens, and file names
-// as characters. The engine never needs them.
+// The driver's side of the console and the file system: titles and lines
+// typed at a console, the console that a drop onto the program opens, and
+// file names as characters. The engine never needs them.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "text/formats.h"
+
 namespace lyricrtf {
+
+// Any bytes as well-formed UTF-8: what decodes as a character stays, and
+// each byte that does not becomes U+FFFD.
+std::string valid_utf8(std::string_view bytes);
+
+// A POSIX console reads UTF-8; a Windows console takes wide characters
+// (write_console), and a file or a pipe the 8-bit codes as they are.
+#ifdef _WIN32
+constexpr bool utf8_console = false;
+#else
+constexpr bool utf8_console = true;
+#endif
+
+// The characters that a title's 8-bit codes stand for (code_character:
+// Windows-1252's at 0x80 to 0x9F), written at `to` as UTF-8, or as the codes
+// themselves when `utf8` is false; returns the end. `to` has room for three
+// bytes a code.
+char* put_console_text(char* to, std::string_view codes, bool utf8);
+std::string console_text(std::string_view codes, bool utf8);
+
+#ifdef _WIN32
+// Writes a text to the error stream as characters when that stream is a
+// console, after what the stream holds: 8-bit codes, or UTF-8 when `utf8`.
+// Returns false, writing nothing, when it is a file or a pipe: they take
+// the bytes unchanged.
+bool write_console(std::string_view text, bool utf8);
+
+// The console behind a stream (a HANDLE), or nullptr when it is a file or
+// a pipe.
+void* console_of(FILE* stream);
+
+// Text in a code page (CP_UTF8, CP_ACP) as wide characters.
+std::wstring code_page_wide(std::string_view text, unsigned code_page);
+#else
+inline bool write_console(std::string_view, bool) { return false; }
+#endif
+
+// put_escaped at the end of a string, for a text without room after it
+// (a file name, say).
+void append_escaped(std::string& to, std::string_view text, Format format);
+
+// Writes titles to the error stream as a console shows them (the engine's
+// Titles::show): 8-bit codes as the characters they stand for, or UTF-8.
+void show_titles(std::string_view titles, bool utf8);
 
 // Whether the stream is a terminal (on Windows, a console or another
 // character device).

@@ -262,35 +262,11 @@ bool refill(Report& in) {
 Report::Report(FILE* f, Format declared, size_t block)
     : file(f), format(declared), block_size(block), raw(new unsigned char[block + carried_max]) {}
 
-Start start_of(std::string_view head) {
-  auto begins = [head](std::string_view with) { return head.substr(0, with.size()) == with; };
-  if (head.empty()) return Start::empty;
-  if (begins("\xEF\xBB\xBF")) return Start::mark;
-  // With or without its own mark, UTF-16 holds a zero byte beside each
-  // letter of "Schedule Detail".
-  if (begins("\xFF\xFE") || begins("\xFE\xFF") ||
-      (head.size() >= 2 && (head[0] == 0) != (head[1] == 0)))
-    return Start::utf16;
-  for (std::string_view document : {"%PDF", "{\\rtf", "PK\x03\x04", "\xD0\xCF\x11\xE0"})
-    if (begins(document)) return Start::document;
-  // A head cut off by its size may end inside a character.
-  if (head.size() == report_head_size) head = head.substr(0, head.find_last_of("\n") + 1);
-  const bool text = head.find('\0') == std::string_view::npos && valid_utf8(head) == head;
-  return text ? Start::utf8_without_mark : Start::other;
-}
-
-Start read_start(Report& in) {
-  const int first = ugetc(in);
-  if (first == (in.format != Format::none ? unicode_byte_order_mark : byte_order_mark))
-    return Start::mark;
-  return start_of(in.head);
-}
-
 int ugetc(Report& in) {
   if (in.pos == in.end && !refill(in)) return EOF;
   if (in.window[in.pos] == '\n') ++in.next_feed;
   if (in.format == Format::none) return static_cast<unsigned char>(in.window[in.pos++]);
-  return static_cast<int>(get_utf8({in.window.get(), in.end}, in.pos));
+  return static_cast<int>(next_utf8({in.window.get(), in.end}, in.pos));
 }
 
 bool get_any_line(Report& in, Span& line) {

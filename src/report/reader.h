@@ -91,28 +91,15 @@ struct Report {
 // report is read as Unicode, the character itself; EOF at the end.
 int ugetc(Report& in);
 
-// What is kept of a report's first bytes: enough to tell UTF-8 text from
-// other bytes.
+// What Report::head keeps of a report's first bytes: enough to tell UTF-8
+// text from other bytes when the report lacks its mark.
 constexpr size_t report_head_size = 4096;
 
-// What a report's first bytes show it to be.
-enum class Start {
-  mark,               // the byte-order mark: a report as it should be
-  utf16,              // saved as UTF-16, either byte order
-  utf8_without_mark,  // UTF-8 text, but no mark
-  empty,
-  document,  // a PDF, RTF, or an office document
-  other,
-};
-
-// What the bytes a file begins with (report_head_size of them, or all)
-// show it to be; `mark` only for the UTF-8 byte-order mark.
-Start start_of(std::string_view head);
-
-// Reads the report's first character and tells what the report is: `mark`
-// when that character is the byte-order mark. Read as Unicode, it must be
-// U+FEFF itself, not U+00FE.
-Start read_start(Report& in);
+// Reads the report's first character: whether it is the byte-order mark.
+// Read as Unicode, it must be U+FEFF itself, not U+00FE.
+inline bool starts_with_mark(Report& in) {
+  return ugetc(in) == (in.format != Format::none ? unicode_byte_order_mark : byte_order_mark);
+}
 
 // Reads the next line, after dropping up to five spaces of margin, into
 // `line`. A line ends at a line feed, a form feed, a line separator (U+2028)

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "text/console.h"
 
 namespace lyricrtf {
 
@@ -28,24 +27,15 @@ void warn(Titles& titles, const char* message) {
   std::fputs(message, stderr);
 }
 
-// The title on the error stream, with its line end. In a declared format it
-// is UTF-8 already.
+// The title on the error stream, with its line end: 8-bit codes, or in a
+// declared format UTF-8.
 void write_title(Titles& titles, PaddedView title, bool utf8) {
-  if (titles.shown.size() < titles.size + 3 * title.size() + 1)
-    titles.shown.resize(titles.size + 3 * title.size() + 1);
-  char* const start = titles.shown.data() + titles.size;
-  char* end = start;
-  if (utf8) {
-    copy_bytes(end, title.text());
-    end += title.size();
-  } else {
-    end = put_console_text(end, title.text(), utf8_console);
-  }
-  *end++ = '\n';
-  // A console takes each title as characters as it comes; nothing waits
-  // then, since the stream stays a console.
-  if (write_console({start, static_cast<size_t>(end - start)}, utf8)) return;
-  titles.size = static_cast<size_t>(end - titles.shown.data());
+  if (titles.shown.size() < titles.size + title.size() + 1 + room_past_text)
+    titles.shown.resize(titles.size + title.size() + 1 + room_past_text);
+  copy_with_room(titles.shown.data() + titles.size, title);
+  titles.size += title.size();
+  titles.shown[titles.size++] = '\n';
+  titles.utf8 = utf8;
   if (titles.at_once || titles.size >= 4096) write_titles(titles);
 }
 
@@ -71,7 +61,12 @@ bool read_lyrics(Report& in, std::vector<Span>& lines, Span title, bool& passed_
 }  // namespace
 
 void write_titles(Titles& titles) {
-  std::fwrite(titles.shown.data(), 1, titles.size, stderr);
+  if (titles.size == 0) return;
+  const std::string_view waiting(titles.shown.data(), titles.size);
+  if (titles.show)
+    titles.show(waiting, titles.utf8);
+  else
+    std::fwrite(waiting.data(), 1, waiting.size(), stderr);
   titles.size = 0;
 }
 

@@ -30,8 +30,12 @@ struct Lyrics {
 // instructions of a conversion. A terminal shows each as it comes.
 struct Titles {
   bool at_once = true;  // the error stream is a terminal
-  std::string shown;    // shown[0, size) waits; it only grows
+  // Writes them as the console has them: the driver's. Without it they
+  // are written as they are: 8-bit codes, or UTF-8 in a declared format.
+  void (*show)(std::string_view titles, bool utf8) = nullptr;
+  std::string shown;  // shown[0, size) waits; it only grows
   size_t size = 0;
+  bool utf8 = false;  // what waits is UTF-8
 };
 
 // What the song and stanza loops change as they read: the current lyrics

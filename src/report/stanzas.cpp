@@ -133,7 +133,7 @@ bool get_stanza(Song& song, const Joining& joining, Stanza& stanza) {
   const size_t* next = songbuf.escapes.data() + songbuf.next_escape;
   size_t last = sbp + 1;
   for (; last < count && !tag_of(line(last), last + 1 == count); ++last) {
-    copy_bytes(to, separator.text());
+    copy_with_room(to, separator);
     to += separator.size();
     if (escaping && holds_mark(next, lines[last])) {
       to = put_escaped(to, line(last), joining.format);

@@ -221,12 +221,6 @@ void directive(Conversion& c, FILE* out, char d, Report& in) {
 void put_schedule(Conversion& c, FILE* out, Report& in) {
   c.inschd = 0;
   c.insong = 0;
-  c.frames.clear();
-  c.warned.fill(false);
-  for (Cut& cut : c.cuts) cut.valid = false;
-  c.song.songbuf = {};
-  c.song.sbp = 0;
-  c.pending_size = 0;
   // The slots borrow texts from the report's window: they take copies
   // before it moves.
   in.before_moving = [&c] { settle_views(c); };

@@ -12,7 +12,7 @@
 namespace lyricrtf {
 
 // Expands the Schedule template of `c` to `out`, reading the report `in`
-// as far as its song loops ask. Starts afresh: no lyrics, both loops idle.
+// as far as its song loops ask, once for a conversion: both loops idle.
 void put_schedule(Conversion& c, FILE* out, Report& in);
 
 }  // namespace lyricrtf

@@ -1,6 +1,6 @@
 // Byte helpers that every layer uses: names compared the way the template
-// language compares them, ignoring the case of ASCII letters only, and the
-// copy of a short run of bytes.
+// language compares them, ignoring the case of ASCII letters only, and texts
+// with room after them, which are copied 64 bytes at a time.
 #pragma once
 
 #include <cstddef>
@@ -20,43 +20,6 @@ constexpr bool same_name(std::string_view a, std::string_view b) {
   for (size_t i = 0; i < a.size(); ++i)
     if (lower(a[i]) != lower(b[i])) return false;
   return true;
-}
-
-// Copies n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), as two words that
-// overlap in the middle.
-template <typename Word>
-inline void copy_two_words(char* to, const char* from, size_t n) {
-  Word head, tail;
-  std::memcpy(&head, from, sizeof head);
-  std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
-  std::memcpy(to, &head, sizeof head);
-  std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
-}
-
-// Copies the run `from` to `to`, which must not overlap it. Lines of lyrics
-// and the runs of a template are mostly under 32 bytes, where a library
-// call costs more than the copy itself: two moves of a word or of 16 bytes
-// that overlap in the middle copy them in place. This took a tenth off the
-// instructions of a conversion.
-inline void copy_bytes(char* to, std::string_view from) {
-  const size_t n = from.size();
-  const char* p = from.data();
-  if (n > 32) {
-    std::memcpy(to, p, n);
-  } else if (n >= 16) {
-    struct Sixteen {
-      char bytes[16];
-    };
-    copy_two_words<Sixteen>(to, p, n);
-  } else if (n >= 8) {
-    copy_two_words<uint64_t>(to, p, n);
-  } else if (n >= 4) {
-    copy_two_words<uint32_t>(to, p, n);
-  } else if (n > 0) {
-    to[0] = p[0];
-    to[n / 2] = p[n / 2];
-    to[n - 1] = p[n - 1];
-  }
 }
 
 // Every text that the expander writes has this many bytes after its end
@@ -112,8 +75,8 @@ class PaddedString {
 
 // Copies `from` to `to`, which has room for 64 bytes past its start: 64
 // bytes go whatever the size is, and only a longer text takes a second
-// copy. Lyrics lines are of every length from 10 to 60 bytes, and
-// copy_bytes's tests of the length mispredicted on one line in three.
+// copy. Lyrics lines are of every length from 10 to 60 bytes, and a copy
+// that tested the length took a mispredicted branch on one line in three.
 inline void copy_with_room(char* to, PaddedView from) {
   struct Block {
     char bytes[64];

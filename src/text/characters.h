@@ -39,24 +39,27 @@ inline size_t put_utf8(char* out, char32_t c) {
   return n;
 }
 
-// Any bytes as well-formed UTF-8: what decodes as a character stays, and
-// each byte that does not becomes U+FFFD.
-std::string valid_utf8(std::string_view bytes);
-
 inline void append_utf8(std::string& to, char32_t c) {
   char bytes[4];
   to.append(bytes, put_utf8(bytes, c));
 }
 
-// Decodes the character at text[i] of well-formed UTF-8, as the report
-// reader writes it, and moves i past it.
-inline char32_t get_utf8(std::string_view text, size_t& i) {
+// Decodes the character at text[i] and moves i past it; a byte that does
+// not begin a well-formed character (the shortest form of a scalar value)
+// is U+FFFD, and i moves past that byte alone.
+inline char32_t next_utf8(std::string_view text, size_t& i) {
   const auto b = static_cast<unsigned char>(text[i++]);
   if (b < 0x80) return b;
-  const size_t more = b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+  const size_t more = b < 0xC2 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : b < 0xF5 ? 3 : 0;
   char32_t c = b & (0x3F >> more);
-  for (size_t k = 0; k < more && i < text.size(); ++k)
-    c = (c << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
+  for (size_t k = 0; k < more; ++k) {
+    if (i + k == text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+      return replacement_character;
+    c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+  }
+  static constexpr char32_t least[] = {0, 0x80, 0x800, 0x10000};
+  if (more == 0 || c < least[more] || !is_scalar(c)) return replacement_character;
+  i += more;
   return c;
 }
 

@@ -34,7 +34,7 @@ char* put_rtf_character(char* to, char32_t c) {
 }
 
 char* put(char* to, std::string_view text) {
-  copy_bytes(to, text);
+  std::memcpy(to, text.data(), text.size());
   return to + text.size();
 }
 
@@ -46,7 +46,7 @@ char* put_special(char* to, std::string_view text, size_t& i, Format format) {
     ++i;
     return put(to, "%%");
   }
-  char32_t c = get_utf8(text, i);
+  char32_t c = next_utf8(text, i);
   if (format == Format::rtf) {
     switch (b) {
       case '\\': return put(to, "\\\\");
@@ -136,37 +136,23 @@ char* put_escaped(char* to, PaddedView text, Format format) {
 }
 
 std::string template_text(std::string_view text, Format format) {
-  const std::string valid = valid_utf8(text);
   std::string written;
-  written.reserve(valid.size());
-  for (size_t i = 0; i < valid.size();) {
-    const auto b = static_cast<unsigned char>(valid[i]);
-    if (b == '%' && i + 1 < valid.size()) {
-      if (static_cast<unsigned char>(valid[i + 1]) < 0x80) {
-        written.append(valid, i, 2);  // a directive, whatever it names
-        i += 2;
-      } else {
-        i += 1;  // a directive that names nothing: it takes its character
-        get_utf8(valid, i);
-      }
-    } else if (b < 0x80 || format != Format::rtf) {
-      written.push_back(static_cast<char>(b));
-      ++i;
+  written.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const size_t at = i;
+    const char32_t c = next_utf8(text, i);
+    if (c == '%' && i < text.size()) {
+      // A directive, whatever it names; one that names a character beyond
+      // ASCII names nothing, and goes with the whole character.
+      if (next_utf8(text, i) < 0x80) written.append(text, at, i - at);
+    } else if (c < 0x80 || format != Format::rtf) {
+      append_utf8(written, c);
     } else {
       char units[2 * sizeof "\\u-12345?"];  // a pair of UTF-16 codes at most
-      written.append(units, put_rtf_character(units, get_utf8(valid, i)));
+      written.append(units, put_rtf_character(units, c));
     }
   }
   return written;
-}
-
-void append_escaped(std::string& to, std::string_view text, Format format) {
-  PaddedString padded;
-  padded.assign(text);
-  const size_t at = to.size();
-  to.resize(at + escaped_room(text.size()));
-  const char* end = put_escaped(to.data() + at, padded.view(), format);
-  to.resize(static_cast<size_t>(end - to.data()));
 }
 
 }  // namespace lyricrtf

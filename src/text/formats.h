@@ -91,9 +91,6 @@ constexpr size_t escaped_room(size_t n) { return 6 * n + 64; }
 // It looks at the text 64 bytes at a time.
 char* put_escaped(char* to, PaddedView text, Format format);
 
-// put_escaped at the end of a string, for a text without room after it.
-void append_escaped(std::string& to, std::string_view text, Format format);
-
 // A template's own text as the declared `format` writes it. ASCII stays as
 // it is, and with it every directive and RTF control word; a byte that is
 // not UTF-8 becomes U+FFFD; a '%' before a character beyond ASCII is a
