@@ -33,8 +33,6 @@ for report in sample long; do
   "$program" -c lines.dat -o "$report-lines.txt" "$report.txt" 2>/dev/null
   grep -v '^=\?$' "$report-lines.txt" >"$report.expected"
 done
-sample_slides=$(grep -c '^=$' sample-lines.txt)
-long_slides=$(grep -c '^=$' long-lines.txt)
 
 shows_in_order() {
   local rest line
@@ -70,7 +68,7 @@ booklet 595x842 1 2 3 4
 booklet-letter 612x792 1 2 3 4
 large-print 595x842 6 9 18 27
 large-print-letter 612x792 6 9 18 27
-slides 720x405 $sample_slides $sample_slides $long_slides $long_slides"
+slides 720x405 $(grep -c '^=$' sample-lines.txt) $(grep -c '^=$' sample-lines.txt) $(grep -c '^=$' long-lines.txt) $(grep -c '^=$' long-lines.txt)"
 documents=()
 while read -r name paper min max long_min long_max; do
   # The default template lies beside the program, the rest in its gallery.

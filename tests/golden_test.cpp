@@ -126,13 +126,16 @@ Case parse(const std::string& file) {
   return c;
 }
 
-// Runs `r` in `dir`; returns the exit code and the two streams.
-int run(const Step& r, const fs::path& dir, std::string& out, std::string& err) {
+void write_inputs(const Step& r, const fs::path& dir) {
   for (const auto& [name, bytes] : r.sections) {
     if (name.rfind("expect ", 0) == 0 || name.rfind("std", 0) == 0) continue;  // not an input
     fs::create_directories((dir / name).parent_path());
     std::ofstream(dir / name, std::ios::binary) << bytes;
   }
+}
+
+// Runs `r` in `dir`; returns the exit code and the two streams.
+int run(const Step& r, const fs::path& dir, std::string& out, std::string& err) {
   const fs::path previous = fs::current_path();
   fs::current_path(dir);
   std::vector<std::string> words = {r.program};
@@ -180,13 +183,9 @@ class Golden : public testing::Test {
     for (size_t k = 0; k < c.runs.size(); ++k) {
       SCOPED_TRACE("run " + std::to_string(k + 1));
       const Step& r = c.runs[k];
-      std::map<std::string, std::string> before;
-      for (const std::string& name : r.unchanged) {
-        // A file this case wrote, in an earlier run or in this one.
-        const auto written = r.sections.find(name);
-        before[name] = written != r.sections.end() ? written->second : read_file(dir / name);
-        ASSERT_TRUE(written != r.sections.end() || fs::exists(dir / name)) << name;
-      }
+      write_inputs(r, dir);
+      std::map<std::string, std::string> before;  // files this case wrote, now or earlier
+      for (const std::string& name : r.unchanged) before[name] = read_file(dir / name);
       std::string out, err;
       EXPECT_EQ(run(r, dir, out, err), r.code);
       for (const auto& [name, bytes] : before) EXPECT_EQ(read_file(dir / name), bytes) << name;

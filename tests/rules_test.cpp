@@ -1,6 +1,6 @@
 // The rules that golden cases show poorly: a file in the root folder, the
-// bytes each format escapes, the Windows code page, a second run in one
-// process, and inputs too large for a case file.
+// bytes each format escapes, the Windows code page, two conversions at
+// once, and inputs too large for a case file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,14 +12,8 @@
 
 #include "driver/driver.h"
 #include "driver/terminal.h"
-#include "report/reader.h"
-#include "report/songs.h"
-#include "template/conversion.h"
 #include "template/expander.h"
-#include "template/store.h"
 #include "text/characters.h"
-#include "driver/terminal.h"
-#include "text/formats.h"
 
 namespace {
 
@@ -93,9 +87,8 @@ TEST(Windows, TypedLinesAndTheProgramsOwnPath) {
 
 // A conversion in memory: `templates` expanded over the report stream `r`
 // (after its byte-order mark), read in blocks of `block` bytes.
-std::string convert(const std::string& templates, FILE* r, size_t block, bool titles_at_once = true) {
+std::string convert(const std::string& templates, FILE* r, size_t block) {
   lyricrtf::Conversion c;
-  c.song.titles.at_once = titles_at_once;
   lyricrtf::init(c);
   FILE* t = std::tmpfile();
   std::fputs(templates.c_str(), t);
@@ -113,13 +106,12 @@ std::string convert(const std::string& templates, FILE* r, size_t block, bool ti
 }
 
 // convert() of a report held in memory; the error stream in `err`.
-std::string expand(const std::string& templates, const std::string& report, std::string* err = nullptr,
-                   bool titles_at_once = true) {
+std::string expand(const std::string& templates, const std::string& report, std::string* err = nullptr) {
   FILE* r = std::tmpfile();
   std::fwrite(report.data(), 1, report.size(), r);
   std::rewind(r);
   testing::internal::CaptureStderr();
-  std::string result = convert(templates, r, lyricrtf::default_block_size, titles_at_once);
+  std::string result = convert(templates, r, lyricrtf::default_block_size);
   std::string captured = testing::internal::GetCapturedStderr();
   if (err) *err = captured;
   std::fclose(r);
@@ -184,21 +176,6 @@ TEST(Runs, TwoConversionsSideBySideShareNothing) {
   EXPECT_EQ(second_meanwhile, second_alone);
 }
 #endif
-
-TEST(Runs, TitlesThatWaitKeepTheirPlaceBeforeAWarning) {
-  // Into a file the titles wait a few KiB at a time; a warning is written
-  // after the titles before it, and the end of the run writes the rest.
-  std::string report, titles;
-  for (int i = 0; i < 600; ++i) {
-    report += record("Title " + std::to_string(i), "Verse 1\nx\n");
-    titles += "Title " + std::to_string(i) + "\n";
-  }
-  std::string err;
-  expand("%Schedule\n%C\n%\\\n", report + "Schedule Detail\nfor B.sch\nLast\nx\n", &err, false);
-  EXPECT_EQ(err, titles + "Last\nWarning: the report ends inside a song record.\n");
-  expand("%Schedule\n%C\n%\\\n", report, &err, false);
-  EXPECT_EQ(err, titles);
-}
 
 TEST(Pathological, ExtremeShapesConvertWhole) {
   const std::string big(20 * 1000 * 1000, 'x');
