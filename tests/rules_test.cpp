@@ -21,7 +21,8 @@ TEST(Paths, AFileInTheRootStaysThere) {
   for (char separator : {'/', '\\'}) {
     const std::string root(1, separator);
     std::string dir, name, ext;
-    lyricrtf::splitpath(root + "Easter.txt", dir, name, ext, separator);
+    lyricrtf::splitpath(root + "Easter.Sunday.txt", dir, name, ext, separator);
+    EXPECT_EQ(ext, "Sunday.txt");
     EXPECT_EQ(lyricrtf::makepath(dir, name, "rtf", separator), root + "Easter.rtf");
   }
 }
