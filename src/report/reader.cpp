@@ -186,7 +186,7 @@ size_t decode(Report& in, size_t n, size_t& used) {
 }
 
 // Makes room for a decoded block after the window's end. What lies before
-// `keep` goes; moving the rest first gives the borrowing slots copies.
+// `keep` goes; before_moving lets what borrows from the window take copies.
 void make_room(Report& in) {
   // Room for a block with what the last one left and the line feed the end
   // of the file may add, with room_past_text after them. In UTF-8 a stray
