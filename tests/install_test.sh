@@ -5,9 +5,7 @@
 # the same documents as the build tree's.
 # Usage: install_test.sh BUILD_DIR SOURCE_DIR WEB_PAGE
 set -euo pipefail
-build=$1
-source=$2
-web_page=$3
+build=$1 source=$2 web_page=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

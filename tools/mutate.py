@@ -13,9 +13,12 @@ build/mutate/ and prints each mutant's outcome, then the figure and the
 survivors. Run it by hand: it takes a while (about ten seconds a mutant).
 """
 import argparse
+import os
 import random
 import re
+import resource
 import shutil
+import signal
 import subprocess
 import sys
 from pathlib import Path
@@ -78,9 +81,16 @@ def sites():
             continue
         lines = path.read_text().split("\n")
         compiled = compiled_here(lines)
+        checked = False  # inside a static_assert: the compiler's check, no test's
         for number, line in enumerate(lines):
             stripped = line.strip()
-            if not compiled[number] or not stripped or stripped.startswith(("#", "//", "static_assert")):
+            if stripped.startswith("static_assert"):
+                checked = not stripped.endswith(";")
+                continue
+            if checked:
+                checked = not stripped.endswith(");")
+                continue
+            if not compiled[number] or not stripped or stripped.startswith(("#", "//")):
                 continue
             code = code_part(line)
             for name, pattern, change in OPERATORS:
@@ -94,12 +104,25 @@ def sites():
     return found
 
 
+def limited():
+    # A mutant may write or loop without end: no file it writes grows past
+    # 1 GiB, and no process of it runs for more than two minutes.
+    resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 30, 1 << 30))
+    resource.setrlimit(resource.RLIMIT_CPU, (120, 120))
+
+
 def run(command, cwd, timeout):
+    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               preexec_fn=limited, start_new_session=True)
     try:
-        return subprocess.run(command, cwd=cwd, timeout=timeout, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL).returncode == 0
+        return process.wait(timeout=timeout) == 0
     except subprocess.TimeoutExpired:
         return False
+    finally:
+        try:
+            os.killpg(process.pid, signal.SIGKILL)  # and whatever it started
+        except ProcessLookupError:
+            pass
 
 
 def main():

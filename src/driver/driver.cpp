@@ -27,31 +27,6 @@ constexpr size_t max_program_path = 126;
 constexpr const char* template_name = "lyricrtf7";
 constexpr const char* template_extension = "dat";
 
-// Progress lines and warnings reach a terminal line by line. Written to a
-// file or a pipe, they go in large writes during a run: a report of many
-// thousand songs would otherwise cost a system call per title.
-class MessageBuffer {
- public:
-  MessageBuffer() : buffered_(!is_terminal(stderr)) {
-    if (!buffered_) return;
-    std::fflush(stderr);
-    std::setvbuf(stderr, buffer_.get(), _IOFBF, buffer_size);
-  }
-  ~MessageBuffer() {
-    if (!buffered_) return;
-    std::fflush(stderr);
-    std::setvbuf(stderr, nullptr, _IONBF, 0);
-  }
-  MessageBuffer(const MessageBuffer&) = delete;
-  MessageBuffer& operator=(const MessageBuffer&) = delete;
-  bool buffered() const { return buffered_; }
-
- private:
-  static constexpr size_t buffer_size = 64 * 1024;
-  bool buffered_;
-  std::unique_ptr<char[]> buffer_{new char[buffer_size]};
-};
-
 bool is_option(const char* arg, const Platform& platform) {
   return arg[0] == '-' || (platform.slash_options && arg[0] == '/');
 }
@@ -120,7 +95,7 @@ struct Names {
   Command command;      // the template file and the output, once settled
   std::string input;    // the report, as typed
   std::string program;  // the program's path; a bare name located
-  bool named = false;   // -c named the template file
+  bool named;           // -c named the template file
 };
 
 // Scans the command line and settles the names of the run's files.
@@ -326,9 +301,10 @@ std::string document_name(int argc, char** argv, const Platform& platform) {
 }
 
 int _main(int argc, char** argv, const Platform& platform) {
-  MessageBuffer messages;
   try {
-    return run(argc, argv, platform, !messages.buffered());
+    // A terminal shows each title as it comes, as progress; a file or a
+    // pipe gets them a few KiB at a time.
+    return run(argc, argv, platform, is_terminal(stderr));
   } catch (const std::bad_alloc&) {
     std::fputs("Fatal: Out of memory\n", stderr);
     return exit_fatal;

@@ -176,7 +176,6 @@ size_t decode(Report& in, size_t n, size_t& used) {
   if (in.at_eof && r == n && in.in_cut) {
     // The file ends in a line that a zero cut: the line is there all the
     // same, so it gets the line end it lacks.
-    in.in_cut = false;
     *feeds++ = in.end + w;
     out[w++] = '\n';
   }

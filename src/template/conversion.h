@@ -33,8 +33,7 @@ struct Piece {
   char directive;
 };
 struct Cut {
-  bool valid = false;
-  unsigned version = 0;
+  unsigned version = ~0u;  // the text's version when it was cut; none has this one
   bool plain = false;  // no '%' in the text: it is written as it stands
   std::vector<Piece> pieces;
 };
@@ -66,7 +65,6 @@ inline PaddedView slot_text(const Conversion& c, int slot) { return c.escape[slo
 inline void store_view(Conversion& c, int slot, PaddedView text, bool plain) {
   Slot& s = c.escape[slot];
   s.text = text;
-  s.borrowed = true;
   s.plain = plain;
   ++s.version;
 }

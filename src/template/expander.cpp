@@ -70,13 +70,12 @@ const Cut& cut_again(Conversion& c, int slot);
 
 inline const Cut& cut_of(Conversion& c, int slot) {
   const Cut& cut = c.cuts[static_cast<size_t>(slot)];
-  return cut.valid && cut.version == c.escape[slot].version ? cut : cut_again(c, slot);
+  return cut.version == c.escape[slot].version ? cut : cut_again(c, slot);
 }
 
 // cut_of for a text cut last at another version, or never.
 const Cut& cut_again(Conversion& c, int slot) {
   Cut& cut = c.cuts[static_cast<size_t>(slot)];
-  cut.valid = true;
   cut.version = c.escape[slot].version;
   const std::string_view text = slot_text(c, slot).text();
   cut.plain = c.escape[slot].plain || text.find('%') == std::string_view::npos;

@@ -13,7 +13,6 @@ namespace {
 void own(Slot& s, std::string_view text) {
   s.own.assign(text);
   s.text = s.own.view();
-  s.borrowed = false;
 }
 
 }  // namespace
@@ -24,7 +23,6 @@ void store_escaped(Conversion& c, int slot, PaddedView text) {
   char* to = s.own.make_room(escaped_room(text.size()));
   s.own.resize(static_cast<size_t>(put_escaped(to, text, c.format) - to));
   s.text = s.own.view();
-  s.borrowed = false;
   s.plain = s.text.text().find('%') == std::string_view::npos;
   ++s.version;
 }
@@ -44,7 +42,9 @@ void store_escape(Conversion& c, int slot, std::string_view text) {
 
 void settle_views(Conversion& c) {
   for (Slot& s : c.escape) {
-    if (s.borrowed) own(s, s.text.text());  // the same text: the version stays
+    // A text that is not the slot's own is borrowed; the copy is the same
+    // text, so the version stays.
+    if (s.text.data() != s.own.view().data()) own(s, s.text.text());
   }
 }
 

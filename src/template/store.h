@@ -43,7 +43,6 @@ constexpr std::string_view default_separator = "\\line\n";
 struct Slot {
   PaddedString own;  // the slot's copy of its text, when it owns one
   PaddedView text;   // the text: `own`'s, or a borrowed one
-  bool borrowed = false;
   bool plain = false;    // known to hold no '%', so no directive to look for
   unsigned version = 0;  // changes with every store, so that an expansion
                          // can tell the text it began with from a new one
