@@ -18,7 +18,7 @@ done
 [ ! -f "$web_page" ] || cmp "$web_page" "$work/prefix/share/lyricrtf/lyricrtf.html"
 
 mkdir "$work/elsewhere" && cd "$work/elsewhere" && cp "$source/examples/sunday.txt" .
-PATH="$work/prefix/bin:$PATH" lyricrtf sunday.txt 2>"$work/installed.err"
+PATH="/nowhere:$work/prefix/bin:$PATH" lyricrtf sunday.txt 2>"$work/installed.err"
 "$build/lyricrtf" -o "$work/built.rtf" sunday.txt 2>"$work/built.err"
 cmp sunday.rtf "$work/built.rtf"
 cmp "$work/installed.err" "$work/built.err"

@@ -145,7 +145,6 @@ bool get_stanza(Song& song, const Joining& joining, Stanza& stanza) {
   song.songbuf.next_escape = static_cast<size_t>(next - songbuf.escapes.data());
   // The joined text starts after the first separator.
   const size_t size = last > sbp + 1 ? static_cast<size_t>(to - joined) - separator.size() : 0;
-  song.joined.resize(separator.size() + size);
   stanza.text = song.joined.view().substr(separator.size(), size);
   sbp = last;
   return true;
