@@ -154,8 +154,16 @@ function showPicture() {
   page.caption.textContent = templateName() + '.dat';
 }
 
+// The schedule is read before Convert is offered for it: until then a
+// click would convert the one picked before.
+let choices = 0;
 async function chooseSchedule(file) {
-  schedule = file ? { name: file.name, bytes: await file.arrayBuffer() } : null;
+  const choice = ++choices;
+  schedule = null;
+  ready();
+  const bytes = file ? await file.arrayBuffer() : null;
+  if (choice !== choices) return;  // another was picked meanwhile
+  schedule = file ? { name: file.name, bytes } : null;
   ready();
 }
 

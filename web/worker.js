@@ -38,7 +38,8 @@ function writeMessages(buffer, offset, length) {
 
 function showLines() {
   const end = text.lastIndexOf('\n');
-  if (end >= 0) postMessage({ type: 'messages', text: text.slice(0, end) });
+  if (end < 0) return;
+  postMessage({ type: 'messages', text: text.slice(0, end) });
   text = text.slice(end + 1);
   shown = performance.now();
 }
@@ -99,6 +100,7 @@ function convert({ schedule, template, own, limit }) {
   }
   const { name, renamed } = documentName(template, schedule.name);
   postMessage({ type: 'named', name, renamed });
+  shown = 0;  // the first titles show at once
   written = { path: '/conversion/' + name, part: new Uint8Array(partSize), used: 0, total: 0, limit };
   let code;
   try {
