@@ -3,14 +3,12 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <string>
 
 #include "text/bytes.h"
 
 namespace lyricrtf {
 
 namespace {
-
 
 // The tag names begin with seven different letters, so a line's first byte
 // tells the one tag it may begin with: one look per line instead of seven.
@@ -105,7 +103,10 @@ bool get_stanza(Song& song, const Joining& joining, Stanza& stanza) {
   size_t& sbp = song.sbp;
   if (sbp >= count) return false;
   const Span* lines = songbuf.lines.data();
-  auto line = [&](size_t i) { return text(*songbuf.report, lines[i]); };
+  // The lines lie in the report's window, which does not move while a
+  // stanza is cut: its start is looked up once, not for every line.
+  const char* const window = text(*songbuf.report, {}).data();
+  auto line = [&](size_t i) { return PaddedView::with_room(window + lines[i].at, lines[i].size); };
 
   const PaddedView head = line(sbp);
   stanza.tag = tag_of(head, sbp + 1 == count);
