@@ -2,9 +2,9 @@
 // file, the rest the report; both go through the real readers. The report
 // is read once in the reader's blocks of 64 KiB and once in blocks of 7
 // bytes, so that every character and line crosses a block's end: both must
-// agree byte for byte. A declared format's document is what the format
-// promises, whatever the template and the report hold: 7-bit ASCII in RTF,
-// well-formed UTF-8 in HTML and text.
+// agree byte for byte, in the document and in what they say. A declared format's document is what
+// the format promises, whatever the template and the report hold: 7-bit ASCII in RTF, well-formed
+// UTF-8 in HTML and text.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -20,8 +20,10 @@
 namespace {
 
 std::string convert(const uint8_t* templates, size_t templates_size, const std::string& report,
-                    size_t block, lyricrtf::Format& format) {
+                    size_t block, lyricrtf::Format& format, std::string& said) {
   lyricrtf::Conversion c;
+  c.messages.sink = [&said](std::string_view text, lyricrtf::Said) { said += text; };
+  c.messages.at_once = false;
   lyricrtf::init(c);
   if (templates_size) {
     FILE* f = fmemopen(const_cast<uint8_t*>(templates), templates_size, "rb");
@@ -56,12 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                            ? std::string(reinterpret_cast<const char*>(data) + split + 1, size - split - 1)
                            : std::string(1, '\0');
   lyricrtf::Format format;
-  const std::string output = convert(data, split, report, 7, format);
-  if (output != convert(data, split, report, lyricrtf::default_block_size, format)) std::abort();
+  std::string said, said_again;
+  const std::string output = convert(data, split, report, 7, format, said);
+  if (output != convert(data, split, report, lyricrtf::default_block_size, format, said_again) ||
+      said != said_again)
+    std::abort();
   using lyricrtf::Format;
   const bool ascii = std::all_of(output.begin(), output.end(), [](char c) { return c >= 0; });
   if (format == Format::rtf && !ascii) std::abort();
-  if ((format == Format::html || format == Format::text) && lyricrtf::valid_utf8(output) != output)
+  if ((format == Format::html || format == Format::text || format == Format::csv) &&
+      lyricrtf::valid_utf8(output) != output)
     std::abort();
   return 0;
 }

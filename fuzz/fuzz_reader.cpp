@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 #include "driver/terminal.h"
 #include "report/reader.h"
@@ -27,22 +28,25 @@ void read(const uint8_t* data, size_t size, lyricrtf::Format format) {
   if (count > size) std::abort();
   lyricrtf::Span line;
   size_t total = 0;
+  std::vector<size_t> marks;
   while (lyricrtf::get_line(lines, line)) {
-    std::string_view text = lyricrtf::text(lines, line).text();
+    std::string_view text = lines.text(line).text();
     if (text.find('\n') != std::string_view::npos || text.find('\0') != std::string_view::npos)
       std::abort();
     if (unicode && lyricrtf::valid_utf8(text) != text) std::abort();
-    // Each character that the format escapes is marked, and nothing else.
-    const size_t from = lines.keep + line.at;
-    auto mark = std::lower_bound(lines.marks.begin(), lines.marks.end(), from);
+    // Each character special to the format is marked, and nothing else.
+    marks.clear();
+    lines.marks_in(line, marks);
+    const size_t* mark = marks.data();
     for (size_t i = 0; i < text.size();) {
       const size_t at = i;
       const char32_t c =
           unicode ? lyricrtf::next_utf8(text, i) : static_cast<unsigned char>(text[i++]);
-      const bool marked = mark != lines.marks.end() && *mark == from + at;
-      if (marked != lyricrtf::escaped(c, format)) std::abort();
+      const bool marked = *mark == line.at + at;
+      if (marked != lyricrtf::is_special(c, format)) std::abort();
       if (marked) ++mark;
     }
+    if (*mark != std::string_view::npos) std::abort();
     total += text.size() + 1;
   }
   // A stray byte takes two as UTF-8, a lead byte cut off by the end up to four.
@@ -56,6 +60,8 @@ void read(const uint8_t* data, size_t size, lyricrtf::Format format) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   read(data, size, lyricrtf::Format::none);
-  read(data, size, data[0] & 1 ? lyricrtf::Format::rtf : lyricrtf::Format::html);
+  constexpr lyricrtf::Format declared[] = {lyricrtf::Format::rtf, lyricrtf::Format::html,
+                                           lyricrtf::Format::csv, lyricrtf::Format::text};
+  read(data, size, declared[data[0] & 3]);
   return 0;
 }

@@ -18,10 +18,11 @@
 //
 // Every run of a case works in the same folder, so a run finds what the
 // runs before it left. A section runs to the next line that begins
-// "=== "; the line feed before that line is not part of it. "\xHH" stands
-// for the byte HH, in the sections, their names and the arguments. On
-// Windows an expected file is compared as text mode writes it, each LF as
-// CR LF.
+// "=== "; the line feed before that line is not part of it. Inside a
+// section, the lines between "=== N times" and "=== end times" stand
+// there N times. "\xHH" stands for the byte HH, and "\xHH{N}" for N of
+// them, in the sections, their names and the arguments. On Windows an
+// expected file is compared as text mode writes it, each LF as CR LF.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -53,8 +54,15 @@ std::string unescape(const std::string& text) {
   for (size_t i = 0; i < text.size(); ++i) {
     if (text.compare(i, 2, "\\x") == 0 && i + 3 < text.size() && isxdigit(text[i + 2]) &&
         isxdigit(text[i + 3])) {
-      bytes.push_back(static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16)));
+      const char byte = static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
       i += 3;
+      size_t count = 1, end = text.find('}', i);
+      if (i + 2 < text.size() && text[i + 1] == '{' && end != std::string::npos && end > i + 2 &&
+          text.find_first_not_of("0123456789", i + 2) == end) {
+        count = std::stoul(text.substr(i + 2, end - i - 2));
+        i = end;
+      }
+      bytes.append(count, byte);
     } else {
       bytes.push_back(text[i]);
     }
@@ -65,7 +73,7 @@ std::string unescape(const std::string& text) {
 // What a file written in text mode holds: on Windows every line feed
 // reaches the file as CR LF.
 std::string as_written(const std::string& bytes) {
-  if (!lyricrtf::native.slash_options) return bytes;
+  if (!lyricrtf::native_is_windows) return bytes;
   std::string written;
   for (char c : bytes) written += c == '\n' ? std::string("\r\n") : std::string(1, c);
   return written;
@@ -107,15 +115,28 @@ Case parse(const std::string& file) {
       if (key == "program") words >> run.program;
       if (key == "code") words >> run.code;
       if (key == "platform") run.platform = line == "platform windows" ? lyricrtf::windows : lyricrtf::posix;
-      if (key == "only") c.skipped = line != (lyricrtf::native.slash_options ? "only windows" : "only posix");
+      if (key == "only")
+        c.skipped = line != (lyricrtf::native_is_windows ? "only windows" : "only posix");
       if (key == "absent") words >> run.absent.emplace_back();
       if (key == "unchanged") words >> run.unchanged.emplace_back();
     }
     while (more && line.rfind("=== ", 0) == 0 && line != "=== then") {
       const std::string name = unescape(line.substr(4));
-      std::string body;
-      while ((more = static_cast<bool>(std::getline(in, line))) && line.rfind("=== ", 0) != 0)
-        body += line + "\n";
+      std::string body, repeated;
+      int times = 0;
+      while ((more = static_cast<bool>(std::getline(in, line)))) {
+        if (line == "=== end times") {
+          for (; times > 0; --times) body += repeated;
+        } else if (line.rfind("=== ", 0) == 0 && line.size() > 10 &&
+                   line.compare(line.size() - 6, 6, " times") == 0) {
+          times = std::stoi(line.substr(4));
+          repeated.clear();
+        } else if (line.rfind("=== ", 0) == 0) {
+          break;
+        } else {
+          (times ? repeated : body) += line + "\n";
+        }
+      }
       if (!body.empty()) body.pop_back();
       run.sections[name] = unescape(body);
     }
@@ -161,7 +182,7 @@ int run(const Step& r, const fs::path& dir, std::string& out, std::string& err) 
   // Without a format, titles reach a redirected stream as their 8-bit
   // codes on Windows, which are no UTF-8 where they are not ASCII; the
   // cases show them as on POSIX, in UTF-8.
-  if (lyricrtf::native.slash_options && lyricrtf::valid_utf8(err) != err)
+  if (lyricrtf::native_is_windows && lyricrtf::valid_utf8(err) != err)
     err = lyricrtf::console_text(err, true);
   fs::current_path(previous);
   return code;

@@ -1,6 +1,9 @@
 #include "driver/command_line.h"
 
+#include <string_view>
+
 #include "driver/terminal.h"
+#include "text/bytes.h"
 
 namespace lyricrtf {
 
@@ -20,7 +23,23 @@ bool read_line(FILE* in, std::string& line) {
   return true;
 }
 
+// A path's file name, without a final ".exe" (ASCII case ignored).
+std::string_view program_name(std::string_view path, const Platform& platform) {
+  const size_t folder = path.find_last_of(platform.separator == '\\' ? "\\/:" : "/");
+  if (folder != std::string_view::npos) path.remove_prefix(folder + 1);
+  constexpr std::string_view exe = ".exe";
+  if (path.size() > exe.size() && same_name(path.substr(path.size() - exe.size()), exe))
+    path.remove_suffix(exe.size());
+  return path;
+}
+
 }  // namespace
+
+bool names_program(const std::string& word, const std::string& program, const Platform& platform) {
+  const std::string_view name = program_name(word, platform);
+  const std::string_view own = program_name(program, platform);
+  return same_name(name, "lyricrtf") || (!own.empty() && same_name(name, own));
+}
 
 std::vector<std::string> split_command_line(
     std::string text, const std::function<bool(std::string&)>& continuation) {
@@ -60,11 +79,14 @@ int interactive(const char* program, FILE* in, FILE* out, const Platform& platfo
     std::fflush(out);
     return read_line(in, more);
   });
+  // The usage line begins with the program's name: a line typed as it
+  // shows runs as if the name were not there.
+  const std::string program_path = program ? program : "";
+  if (!words.empty() && names_program(words[0], program_path, platform)) words.erase(words.begin());
 
-  std::string program_path = program ? program : "";
   std::vector<char*> args;
   args.reserve(words.size() + 2);
-  args.push_back(program_path.data());
+  args.push_back(const_cast<char*>(program_path.c_str()));
   for (std::string& word : words) args.push_back(word.data());
   args.push_back(nullptr);
 

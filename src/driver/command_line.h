@@ -22,12 +22,19 @@ namespace lyricrtf {
 std::vector<std::string> split_command_line(
     std::string text, const std::function<bool(std::string&)>& continuation);
 
+// Whether a typed word names the program itself, as a usage line shows
+// it: its file name, without a final ".exe" and ignoring ASCII case, is
+// "lyricrtf" or the file name of `program` (argument 0).
+bool names_program(const std::string& word, const std::string& program,
+                   const Platform& platform = native);
+
 // Writes the closing lines of a run to `out` and waits for Return on `in`.
 void wait_for_return(FILE* in, FILE* out);
 
 // Asks for a command line on `out`, reads it from `in`, runs the
 // conversion between two banners and waits for Return. `program` becomes
-// argument 0. Returns the conversion's exit code.
+// argument 0; a first word that names the program is dropped. Returns the
+// conversion's exit code.
 int interactive(const char* program, FILE* in, FILE* out, const Platform& platform = native);
 
 }  // namespace lyricrtf

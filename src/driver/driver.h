@@ -4,21 +4,24 @@
 
 #include <string>
 
+#include "text/messages.h"
+
 namespace lyricrtf {
 
 // The rules of the platform's paths and command lines.
 struct Platform {
   char separator;      // the one directory separator of a path
   bool slash_options;  // '/' introduces an option as '-' does
-  bool locate_bare;    // a bare program name is looked up (locate_program)
 };
 
-constexpr Platform posix = {'/', false, true};
-constexpr Platform windows = {'\\', true, true};
+constexpr Platform posix = {'/', false};
+constexpr Platform windows = {'\\', true};
 #ifdef _WIN32
 constexpr Platform native = windows;
+constexpr bool native_is_windows = true;
 #else
 constexpr Platform native = posix;
+constexpr bool native_is_windows = false;
 #endif
 
 constexpr const char* version = LYRICRTF_VERSION;  // the project's, set by the build
@@ -55,11 +58,32 @@ void splitpath(const std::string& path, std::string& dir, std::string& name, std
 std::string makepath(const std::string& dir, const std::string& name, const std::string& ext,
                      char separator = native.separator);
 
-// The name of the document that a run with these arguments writes, found
-// as the run finds it: the -o name as typed, or the default for the format
-// that the template file declares. Converts nothing; empty when the run
-// would stop before it names the document.
-std::string document_name(int argc, char** argv, const Platform& platform = native);
+// The files of a run: as the command line names them, or as the web page
+// gives them.
+struct Names {
+  Command command;      // the template file and the output, once settled
+  std::string input;    // the report, as typed
+  std::string program;  // the program's path; a bare name located
+  bool named = false;   // -c named the template file
+};
+
+// The document that converting `names` writes, as the conversion names it:
+// the output as given, or the default for the format that the template
+// file declares, with that format's type (document_type). Converts
+// nothing, says nothing; the name is empty when the template file does not
+// open or cannot be read.
+struct Document {
+  std::string name;
+  const char* type;
+};
+Document document_of(const Names& names, const Platform& platform = native);
+
+// Converts the files of `names` in a run's order, its messages going to
+// `sink`, each title at once or not; the output, when none is given, is
+// named by the template's format (and set in `names`). Returns the exit
+// code; the failures are told on the error stream.
+int convert(Names& names, const Platform& platform, const Messages::Sink& sink,
+            bool titles_at_once);
 
 // One conversion run; returns the exit code.
 int _main(int argc, char** argv, const Platform& platform = native);

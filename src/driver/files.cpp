@@ -4,6 +4,10 @@
 
 #include <cerrno>
 
+#ifndef _WIN32
+#include <dirent.h>
+#endif
+
 #include "driver/terminal.h"
 #include "report/reader.h"
 
@@ -30,6 +34,22 @@ File open_file(const std::string& name, const char* mode) {
   return f;
 }
 
+namespace {
+
+// A head that its size cut off may end inside a character: that
+// character's bytes go, and the rest is judged.
+std::string_view whole_characters(std::string_view head) {
+  for (size_t back = 1; back <= 3 && back <= head.size(); ++back) {
+    const auto b = static_cast<unsigned char>(head[head.size() - back]);
+    if ((b & 0xC0) == 0x80) continue;  // a character's later byte: its first is further back
+    const size_t length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    return length > back ? head.substr(0, head.size() - back) : head;
+  }
+  return head;
+}
+
+}  // namespace
+
 Start start_of(std::string_view head) {
   auto begins = [head](std::string_view with) { return head.substr(0, with.size()) == with; };
   if (head.empty()) return Start::empty;
@@ -41,13 +61,24 @@ Start start_of(std::string_view head) {
     return Start::utf16;
   for (std::string_view document : {"%PDF", "{\\rtf", "PK\x03\x04", "\xD0\xCF\x11\xE0"})
     if (begins(document)) return Start::document;
-  // A head cut off by its size may end inside a character.
-  if (head.size() == report_head_size) head = head.substr(0, head.find_last_of("\n") + 1);
+  if (head.size() == report_head_size) head = whole_characters(head);
   const bool text = head.find('\0') == std::string_view::npos && valid_utf8(head) == head;
   return text ? Start::utf8_without_mark : Start::other;
 }
 
 #ifdef _WIN32
+std::vector<std::string> files_in_folder(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
 namespace {
 
 FileId id_of(HANDLE handle) {
@@ -70,6 +101,19 @@ FileId file_id(const std::string& name) {
   return id;
 }
 #else
+std::vector<std::string> files_in_folder(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return names;
+  for (const dirent* entry; (entry = readdir(dir));) {
+    struct stat info;
+    if (stat((folder + "/" + entry->d_name).c_str(), &info) == 0 && S_ISREG(info.st_mode))
+      names.push_back(entry->d_name);
+  }
+  closedir(dir);
+  return names;
+}
+
 namespace {
 
 FileId id_of(int result, const struct stat& info) {

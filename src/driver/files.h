@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lyricrtf {
 
@@ -17,6 +18,10 @@ using File = std::unique_ptr<FILE, Closer>;
 // Opens a file as fopen does with `mode`. A folder never opens, whatever
 // the platform's fopen makes of it: errno is then EISDIR.
 File open_file(const std::string& name, const char* mode);
+
+// The names of the files in a folder (not its folders); none when it does
+// not open.
+std::vector<std::string> files_in_folder(const std::string& folder);
 
 // What a report's first bytes show it to be.
 enum class Start {

@@ -44,12 +44,12 @@ std::string console_text(std::string_view codes, bool utf8) {
   return shown;
 }
 
-void append_escaped(std::string& to, std::string_view text, Format format) {
+void append_formatted(std::string& to, std::string_view text, Format format) {
   PaddedString padded;
   padded.assign(text);
   const size_t at = to.size();
-  to.resize(at + escaped_room(text.size()));
-  const char* end = put_escaped(to.data() + at, padded.view(), format);
+  to.resize(at + formatted_room(text.size()));
+  const char* end = put_formatted(to.data() + at, padded.view(), format);
   to.resize(static_cast<size_t>(end - to.data()));
 }
 
@@ -61,6 +61,10 @@ void show_titles(std::string_view titles, bool utf8) {
     const std::string shown = console_text(titles, utf8_console);
     std::fwrite(shown.data(), 1, shown.size(), stderr);
   }
+}
+
+void show_words(std::string_view words) {
+  if (!write_console(words, true)) std::fwrite(words.data(), 1, words.size(), stderr);
 }
 
 #ifndef _WIN32

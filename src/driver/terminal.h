@@ -47,13 +47,16 @@ std::wstring code_page_wide(std::string_view text, unsigned code_page);
 inline bool write_console(std::string_view, bool) { return false; }
 #endif
 
-// put_escaped at the end of a string, for a text without room after it
+// put_formatted at the end of a string, for a text without room after it
 // (a file name, say).
-void append_escaped(std::string& to, std::string_view text, Format format);
+void append_formatted(std::string& to, std::string_view text, Format format);
 
-// Writes titles to the error stream as a console shows them (the engine's
-// Titles::show): 8-bit codes as the characters they stand for, or UTF-8.
+// Writes titles to the error stream as a console shows them: 8-bit codes as
+// the characters they stand for, or UTF-8.
 void show_titles(std::string_view titles, bool utf8);
+
+// Writes UTF-8 words to the error stream, as characters on a console.
+void show_words(std::string_view words);
 
 // Whether the stream is a terminal (on Windows, a console or another
 // character device).

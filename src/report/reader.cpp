@@ -1,14 +1,12 @@
 #include "report/reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "text/characters.h"
+#include "text/simd.h"
 
 namespace lyricrtf {
 
@@ -19,20 +17,27 @@ namespace {
 // and still asks for a whole block: a read of less than a block took the
 // stream's own buffer, with a second call and a copy, for every block.
 constexpr size_t carried_max = 4;
-size_t raw_capacity(const Report& in) { return in.block_size + carried_max; }
+
+// The first read asks for this much, each next one for twice as much, up
+// to the block size: a small report costs what it holds, a large one is
+// soon read a whole block at a time.
+constexpr size_t first_read = 4096;
 
 // Whether a byte stands for itself in the window and is not marked: not a
-// carriage return, a form feed or a zero, nor escaped, and below 0xC0 for
-// 8-bit codes, which take the bytes below as they stand, below 0x80 in UTF-8.
+// carriage return, a form feed or a zero, nor special in the format; for
+// 8-bit codes below 0xC0 (the bytes below stand for themselves), in UTF-8
+// below 0x80.
 constexpr bool is_plain(unsigned char b, Format format) {
   return b < (format == Format::none ? 0xC0 : 0x80) && b != '\r' && b != '\f' && b != 0 &&
-         !escaped(b, format);
+         !is_special(b, format);
 }
 
-// What the window keeps of a character beyond U+00BF: U+2028 ends a line,
-// U+2029 cuts its text. As Unicode, a value that is no scalar value becomes
-// U+FFFD. As an 8-bit code, U+0000 to U+00FE keep their codes, the other
-// characters of Windows-1252 take their codes there, and the rest is '#'.
+// What the window keeps of a character that took more than one byte
+// (from U+0080 on, or a lead byte's value cut off by the end of the file):
+// U+2028 ends a line, U+2029 cuts its text. As Unicode, a value that is no
+// scalar value becomes U+FFFD. As an 8-bit code, U+0000 to U+00FE keep
+// their codes, the other characters of Windows-1252 take their codes there,
+// and the rest is '#'.
 int kept_character(int value, bool unicode) {
   if (value == 0x2028) return '\n';
   if (value == 0x2029) return 0;
@@ -50,21 +55,25 @@ int kept_character(int value, bool unicode) {
 // 32 bytes at a time, and finding the line feeds in the same look, makes
 // reading a report about twice as fast as a byte at a time and a search
 // for each line's end. The line feeds go to `feeds`, at `out_at` on. The
-// run also ends where a byte that `format` escapes is (is_plain), for the
-// decoder to mark it: the search for them costs two compares per byte, and
-// a record's lines that hold none are then copied as they stand.
+// run also ends where a byte that `format` writes otherwise is
+// (is_plain), for the decoder to mark it: the search for them costs two
+// compares per byte, and a record's lines that hold none are then copied
+// as they stand.
 template <Format format>
 size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at, size_t*& feeds) {
   size_t i = 0;
-#if defined(__SSE2__)
+#if LYRICRTF_SSE2
+  constexpr size_t step = 32;
+  static_assert(step <= room_past_text, "a step's stores past the text stay in the window's room");
   const __m128i line_feed = _mm_set1_epi8('\n');
-  // is_plain's opposite: the reader's own stops, and what the format
-  // escapes.
-  auto special = [&](__m128i x) {
+  // The bytes that are not plain (is_plain false): the reader's own stops,
+  // and the format's specials.
+  auto stopping = [&](__m128i x) {
     __m128i found;
     if constexpr (format == Format::none) {
-      // A lead byte; a form feed or a carriage return (12 and 13) is 13
-      // with its lowest bit set.
+      // A lead byte (from 0xC0 on: the unsigned maximum with 0xC0 is the
+      // byte itself); a form feed or a carriage return (12 and 13) is 13
+      // with its lowest bit set; or a zero.
       found = _mm_or_si128(
           _mm_cmpeq_epi8(_mm_max_epu8(x, _mm_set1_epi8(static_cast<char>(0xC0))), x),
           _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(x, _mm_set1_epi8(1)), _mm_set1_epi8('\r')),
@@ -82,12 +91,12 @@ size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at
     return static_cast<uint32_t>(_mm_movemask_epi8(low)) |
            static_cast<uint32_t>(_mm_movemask_epi8(high)) << 16;
   };
-  for (; i + 32 <= n; i += 32) {
+  for (; i + step <= n; i += step) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), x);  // the window has room
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 16), y);
-    const uint32_t stops = mask(special(x), special(y));
+    const uint32_t stops = mask(stopping(x), stopping(y));
     uint32_t lines = mask(_mm_cmpeq_epi8(x, line_feed), _mm_cmpeq_epi8(y, line_feed));
     if (stops) lines &= (stops & -stops) - 1;  // only those before the first stop
     // Thirty-two bytes of lyrics hold one line feed, two or three. Three
@@ -112,20 +121,22 @@ size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at
   return i;
 }
 
-// Decodes the bytes p[0..n) into characters at the window's end; returns how
-// many characters, and in `used` how many bytes they took. A character that
-// the bytes cut off is left for the next block unless the file ends, where
-// each missing byte adds its low six bits, all ones.
+}  // namespace
+
+// Decodes the bytes raw_[0..n) into characters at the window's end;
+// returns how many characters, and in `used` how many bytes they took. A
+// character that the bytes cut off is left for the next block unless the
+// file ends, where each missing byte adds its low six bits, all ones.
 template <Format format>
-size_t decode(Report& in, size_t n, size_t& used) {
-  const unsigned char* p = in.raw.get();
-  char* out = in.window.get() + in.end;
-  size_t* feeds = in.feeds.get() + in.feed_count;
+size_t Report::decode(size_t n, size_t& used) {
+  const unsigned char* p = raw_.get();
+  char* out = window_.data() + end_;
+  size_t* feeds = feeds_.get() + feed_count_;
   constexpr bool unicode = format != Format::none;
   size_t r = 0, w = 0;
   for (;;) {
-    if (!in.in_cut) {
-      const size_t run = copy_plain_run<format>(p + r, n - r, out + w, in.end + w, feeds);
+    if (!in_cut_) {
+      const size_t run = copy_plain_run<format>(p + r, n - r, out + w, end_ + w, feeds);
       r += run;
       w += run;
     }
@@ -137,7 +148,7 @@ size_t decode(Report& in, size_t n, size_t& used) {
       // The byte after a carriage return begins the character, whatever it
       // is; a second carriage return is a character of its own.
       if (r + 1 == n) {
-        if (in.at_eof) r = n;  // the end of file follows: nothing more
+        if (at_eof_) r = n;  // the end of file follows: nothing more
         break;
       }
       b = p[++r];
@@ -147,7 +158,7 @@ size_t decode(Report& in, size_t n, size_t& used) {
       ++r;
     } else {
       const size_t length = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-      if (r + length > n && !in.at_eof) {
+      if (r + length > n && !at_eof_) {
         r = start;  // decoded with the next block
         break;
       }
@@ -161,130 +172,150 @@ size_t decode(Report& in, size_t n, size_t& used) {
     // text, and the rest of that line is read but dropped.
     if (value == '\f') value = '\n';
     if (value == '\n') {
-      in.in_cut = false;
-      *feeds++ = in.end + w;
-    } else if (in.in_cut || value == 0) {
-      in.in_cut = true;
+      in_cut_ = false;
+      *feeds++ = end_ + w;
+    } else if (in_cut_ || value == 0) {
+      in_cut_ = true;
       continue;
     }
-    if (escaped(static_cast<char32_t>(value), format)) in.marks.push_back(in.end + w);
+    if (is_special(static_cast<char32_t>(value), format)) marks_.push_back(end_ + w);
     if (unicode && value >= 0x80)
       w += put_utf8(out + w, static_cast<char32_t>(value));
     else
       out[w++] = static_cast<char>(value);
   }
-  if (in.at_eof && r == n && in.in_cut) {
+  if (at_eof_ && r == n && in_cut_) {
     // The file ends in a line that a zero cut: the line is there all the
     // same, so it gets the line end it lacks.
-    *feeds++ = in.end + w;
+    *feeds++ = end_ + w;
     out[w++] = '\n';
   }
-  in.feed_count = static_cast<size_t>(feeds - in.feeds.get());
+  feed_count_ = static_cast<size_t>(feeds - feeds_.get());
   used = r;
   return w;
 }
 
-// Makes room for a decoded block after the window's end. What lies before
-// `keep` goes; before_moving lets what borrows from the window take copies.
-void make_room(Report& in) {
-  // Room for a block with what the last one left and the line feed the end
-  // of the file may add, with room_past_text after them. In UTF-8 a stray
-  // byte takes two, and a lead byte that the end of the file cuts off up to
-  // four.
-  const bool unicode = in.format != Format::none;
-  const size_t room = (unicode ? 2 * raw_capacity(in) + 4 : raw_capacity(in)) + 1 + room_past_text;
-  if (in.capacity - in.end >= room) return;
-  if (in.before_moving) in.before_moving();
-  if (in.keep > 0) {
-    std::memmove(in.window.get(), in.window.get() + in.keep, in.end - in.keep);
-    in.feed_count -= in.next_feed;
-    for (size_t i = 0; i < in.feed_count; ++i) in.feeds[i] = in.feeds[in.next_feed + i] - in.keep;
-    in.next_feed = 0;
-    in.marks.erase(in.marks.begin(), std::lower_bound(in.marks.begin(), in.marks.end(), in.keep));
-    for (size_t& mark : in.marks) mark -= in.keep;
-    in.next_mark = 0;
-    in.pos -= in.keep;
-    in.end -= in.keep;
-    in.keep = 0;
-  }
-  if (in.capacity - in.end >= room) return;
-  // A record larger than the window: it grows, as far as the record needs.
-  size_t capacity = std::max({2 * in.capacity, in.end + room, 4 * in.block_size});
-  std::unique_ptr<char[]> window(new char[capacity]());
-  if (in.end > 0) std::memcpy(window.get(), in.window.get(), in.end);
-  in.window = std::move(window);
-  in.capacity = capacity;
+// Lets go of what lies before `keep_`. The window's characters, the line
+// feeds and the marks are positions in the window, and move together, so
+// that everything from `keep_` on is where it was, counted from `keep_`.
+void Report::forget_before_keep() {
+  if (keep_ == 0) return;
+  std::memmove(window_.data(), window_.data() + keep_, end_ - keep_);
+  feed_count_ -= next_feed_;
+  for (size_t i = 0; i < feed_count_; ++i) feeds_[i] = feeds_[next_feed_ + i] - keep_;
+  next_feed_ = 0;
+  marks_.erase(marks_.begin(), std::lower_bound(marks_.begin(), marks_.end(), keep_));
+  for (size_t& mark : marks_) mark -= keep_;
+  pos_ -= keep_;
+  end_ -= keep_;
+  keep_ = 0;
 }
 
-// Makes room for the line feeds of a block: one per byte at most, one the
-// end of the file may add, and the decoder's three stores past the last.
-void make_feed_room(Report& in) {
-  const size_t needed = in.feed_count + raw_capacity(in) + 4;
-  if (needed <= in.feed_capacity) return;
-  const size_t capacity = std::max(2 * in.feed_capacity, needed);
-  std::unique_ptr<size_t[]> feeds(new size_t[capacity]);
-  std::copy(in.feeds.get(), in.feeds.get() + in.feed_count, feeds.get());
-  in.feeds = std::move(feeds);
-  in.feed_capacity = capacity;
+// Makes room after the window's end for the characters of `bytes` bytes,
+// and for their line feeds. What lies before `keep_` goes; before_moving_
+// lets what borrows from the window take copies.
+void Report::make_room(size_t bytes) {
+  // A byte is one character at most, but in UTF-8 a stray byte takes two,
+  // and a lead byte that the end of the file cuts off up to four; the end
+  // of the file may add a line feed.
+  const bool unicode = format_ != Format::none;
+  const size_t room = (unicode ? 2 * bytes + 4 : bytes) + 1;
+  if (window_.capacity() - end_ < room) {
+    if (before_moving_) before_moving_();
+    forget_before_keep();
+    if (window_.capacity() - end_ < room) {
+      // A record larger than the window: it grows, as far as the record needs.
+      PaddedBuffer grown(std::max(2 * window_.capacity(), end_ + room));
+      if (end_ > 0) std::memcpy(grown.data(), window_.data(), end_);
+      window_ = std::move(grown);
+    }
+  }
+  // A line feed per byte at most, one the end of the file may add, and
+  // the decoder's three stores past the last.
+  const size_t feeds_needed = feed_count_ + bytes + 4;
+  if (feeds_needed > feed_capacity_) {
+    const size_t capacity = std::max(2 * feed_capacity_, feeds_needed);
+    std::unique_ptr<size_t[]> feeds(new size_t[capacity]);
+    std::copy(feeds_.get(), feeds_.get() + feed_count_, feeds.get());
+    feeds_ = std::move(feeds);
+    feed_capacity_ = capacity;
+  }
 }
 
 // Decodes the next block after the window's end; false when the report has
 // no character left.
-bool refill(Report& in) {
+bool Report::refill() {
   for (;;) {
-    if (in.at_eof && in.raw_size == 0) return false;
-    make_room(in);
-    make_feed_room(in);
-    size_t n = in.raw_size;
-    if (!in.at_eof) {
-      const size_t got = std::fread(in.raw.get() + n, 1, in.block_size, in.file);
-      if (in.head.size() < report_head_size)
-        in.head.append(reinterpret_cast<char*>(in.raw.get() + n), std::min(got, report_head_size - in.head.size()));
+    if (at_eof_ && raw_size_ == 0) return false;
+    size_t n = raw_size_;
+    if (!at_eof_) {
+      const size_t asked_last = raw_capacity_ > 0 ? raw_capacity_ - carried_max : 0;
+      const size_t ask = std::min(block_size_, std::max(first_read, 2 * asked_last));
+      if (raw_capacity_ < ask + carried_max) {
+        std::unique_ptr<unsigned char[]> raw(new unsigned char[ask + carried_max]);
+        if (raw_size_ > 0) std::memcpy(raw.get(), raw_.get(), raw_size_);
+        raw_ = std::move(raw);
+        raw_capacity_ = ask + carried_max;
+      }
+      const size_t got = std::fread(raw_.get() + n, 1, ask, file_);
+      if (head_.size() < report_head_size)
+        head_.append(reinterpret_cast<char*>(raw_.get() + n),
+                     std::min(got, report_head_size - head_.size()));
       n += got;
-      if (got < in.block_size) in.at_eof = true;
+      if (got < ask) {
+        at_eof_ = true;
+        // A read that fails ends the report there; the driver tells.
+        if (std::ferror(file_)) {
+          failed_ = true;
+          error_ = errno;
+        }
+      }
     }
+    make_room(n);
     size_t used = 0;
-    constexpr decltype(&decode<Format::none>) decoders[] = {
-        decode<Format::none>, decode<Format::rtf>, decode<Format::html>, decode<Format::text>};
-    const size_t decoded = decoders[static_cast<int>(in.format)](in, n, used);
-    in.end += decoded;
-    in.raw_size = n - used;
-    std::memmove(in.raw.get(), in.raw.get() + used, in.raw_size);
+    const size_t decoded = format_ == Format::none   ? decode<Format::none>(n, used)
+                           : format_ == Format::rtf  ? decode<Format::rtf>(n, used)
+                           : format_ == Format::html ? decode<Format::html>(n, used)
+                           : format_ == Format::csv  ? decode<Format::csv>(n, used)
+                                                     : decode<Format::text>(n, used);
+    end_ += decoded;
+    raw_size_ = n - used;
+    std::memmove(raw_.get(), raw_.get() + used, raw_size_);
     // A block may hold only dropped characters; at the end of the file
     // everything is decoded, so this cannot go round for ever.
-    if (decoded > 0 || in.at_eof) return decoded > 0;
+    if (decoded > 0 || at_eof_) return decoded > 0;
   }
 }
 
-}  // namespace
-
 Report::Report(FILE* f, Format declared, size_t block)
-    : file(f), format(declared), block_size(block), raw(new unsigned char[block + carried_max]) {}
+    : file_(f), format_(declared), block_size_(block) {}
+
+void Report::marks_in(Span span, std::vector<size_t>& marks) const {
+  const size_t from = keep_ + span.at;
+  auto mark = std::lower_bound(marks_.begin(), marks_.end(), from);
+  for (; mark != marks_.end() && *mark < from + span.size; ++mark) marks.push_back(*mark - keep_);
+  marks.push_back(std::string_view::npos);
+}
 
 int ugetc(Report& in) {
-  if (in.pos == in.end && !refill(in)) return EOF;
-  if (in.window[in.pos] == '\n') ++in.next_feed;
-  if (in.format == Format::none) return static_cast<unsigned char>(in.window[in.pos++]);
-  return static_cast<int>(next_utf8({in.window.get(), in.end}, in.pos));
+  if (in.pos_ == in.end_ && !in.refill()) return EOF;
+  if (in.window_.data()[in.pos_] == '\n') ++in.next_feed_;
+  if (in.format_ == Format::none) return static_cast<unsigned char>(in.window_.data()[in.pos_++]);
+  return static_cast<int>(next_utf8({in.window_.data(), in.end_}, in.pos_));
 }
 
 bool get_any_line(Report& in, Span& line) {
   // The line's end first: the next line feed, or the end of the file. Its
   // start, counted from `keep`, stays where it is when the window moves.
-  const size_t from = in.pos - in.keep;
+  const size_t from = in.pos_ - in.keep_;
   bool ended = true;
-  while (ended && in.next_feed == in.feed_count) ended = refill(in);
-  const size_t pos = in.keep + from;
-  const size_t stop = ended ? in.feeds[in.next_feed++] : in.end;
-  const size_t start = pos + margin_at(in, pos, stop);
-  line = {start - in.keep, stop - start};
-  in.pos = ended ? stop + 1 : stop;
+  while (ended && in.next_feed_ == in.feed_count_) ended = in.refill();
+  const size_t pos = in.keep_ + from;
+  const size_t stop = ended ? in.feeds_[in.next_feed_++] : in.end_;
+  const size_t start = pos + in.margin_at(pos, stop);
+  line = {start - in.keep_, stop - start};
+  in.pos_ = ended ? stop + 1 : stop;
   return ended || start < stop;  // a line that begins at the end of the file is none
-}
-
-void keep_from(Report& in, Span& span) {
-  in.keep += span.at;
-  span.at = 0;
 }
 
 }  // namespace lyricrtf

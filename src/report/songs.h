@@ -2,13 +2,12 @@
 // lines after them, read one record at a time as the song loop asks.
 #pragma once
 
-#include <array>
 #include <cstdio>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "report/reader.h"
+#include "text/messages.h"
 
 namespace lyricrtf {
 
@@ -18,51 +17,46 @@ namespace lyricrtf {
 struct Lyrics {
   const Report* report = nullptr;
   std::vector<Span> lines;
-  size_t size = 0;              // the bytes of the record, its lines' ends and all
-  std::vector<size_t> escapes;  // the record's marks (Report::marks), then npos
-  size_t next_escape = 0;       // the first of them that no stanza has passed
-  bool clean = false;           // the record holds nothing to escape
-  bool percent = false;         // the record holds a '%'
+  size_t size = 0;            // the bytes of the record, its lines' ends and all
+  std::vector<size_t> marks;  // the record's marks (Report::marks_in), then npos
+  size_t next_mark = 0;       // the first of them that no stanza has passed
+  bool clean = false;         // the record holds nothing special to its format
+  bool percent = false;       // the record holds a '%'
 };
 
-// Titles on the error stream. Going to a file or a pipe they wait here
-// and go a few KiB at a time: a write for each took 1.5% of the
-// instructions of a conversion. A terminal shows each as it comes.
-struct Titles {
-  bool at_once = true;  // the error stream is a terminal
-  // Writes them as the console has them: the driver's. Without it they
-  // are written as they are: 8-bit codes, or UTF-8 in a declared format.
-  void (*show)(std::string_view titles, bool utf8) = nullptr;
-  std::string shown;  // shown[0, size) waits; it only grows
-  size_t size = 0;
-  bool utf8 = false;  // what waits is UTF-8
+// A stanza of the current record that was sung: its tag (1 to 7), the rest
+// of its tag line, and the lines it sang, lyrics lines [first, last).
+struct Sung {
+  int tag;
+  Span suffix;
+  size_t first, last;
 };
 
 // What the song and stanza loops change as they read: the current lyrics
-// and the cursor into them, the titles waiting, and the stanza joined last.
+// and the cursor into them, the stanzas sung of them, and the stanza joined
+// last.
 struct Song {
   Lyrics songbuf;
-  size_t sbp = 0;  // the next line of songbuf not yet cut into a stanza
-  Titles titles;
+  size_t sbp = 0;           // the next line of songbuf not yet cut into a stanza
+  std::vector<Sung> sung;   // in order; the next record starts with none
   std::vector<Span> lines;  // the lyrics of the record being read
   PaddedString joined;      // the stanza text that get_stanza joined last
 };
 
 // A text of a song record, where the report's window holds it, and whether
-// the reader marked nothing in it: nothing to escape (and without a
-// format, no '%').
+// the reader marked nothing in it: nothing special to the format (and
+// without a format, no '%').
 struct RecordText {
   PaddedView text;
   bool clean;
 };
 
 // What get_song read of a record: the texts for the slots S, T, A, c and
-// N, in that order, and whether the c line begins with a space (which
-// empties slot L). They stay in the window until the next record is read.
+// N, and whether the c line begins with a space (which empties slot L).
+// They stay in the window until the next record is read.
 struct Record {
-  std::array<RecordText, 5> texts;
+  RecordText name, title, author, copyright, number;
   bool copyright_blank;
-  const RecordText& title() const { return texts[1]; }
 };
 
 // Whether a mark from `next` on lies within `span`, marks ending with npos;
@@ -73,12 +67,10 @@ inline bool holds_mark(const size_t*& next, Span span) {
   return *next < span.at + span.size;
 }
 
-// Writes the titles waiting, and any more that get_song writes first.
-void write_titles(Titles& titles);
-
-// Reads the next song record, writes its title on the error stream and
-// makes its lyrics the current ones. Returns nothing when the report is
-// exhausted: an empty line where a record begins, which changes nothing.
-std::optional<Record> get_song(Report& in, Song& song);
+// Reads the next song record, says its title (and the warnings its lines
+// call for) and makes its lyrics the current ones. Returns nothing when the
+// report is exhausted: an empty line where a record begins, which changes
+// nothing.
+std::optional<Record> get_song(Report& in, Song& song, Messages& messages);
 
 }  // namespace lyricrtf

@@ -1,5 +1,6 @@
 #include "report/stanzas.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -67,6 +68,7 @@ constexpr std::array<TagWord, tags.size() + 1> tag_words = [] {
 // room_past_text bytes after its last character: the load stays inside it.
 inline uint64_t first_word(PaddedView line) {
   static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first byte must be the lowest");
+  static_assert(sizeof(uint64_t) <= room_past_text);
   uint64_t word;
   std::memcpy(&word, line.data(), sizeof word);
   return word;
@@ -74,13 +76,12 @@ inline uint64_t first_word(PaddedView line) {
 
 // The tag's number (1 to 7, the order of `tags`) when `line` is a tag line,
 // else 0. A tag line begins with a tag name (ASCII case ignored) followed by
-// the line's end, or by a space and a digit or '('. The last line of the
-// lyrics (`last`) is a tag line only in the forms with a space.
+// the line's end, or by a space and a digit or '('.
 //
 // The stanza loop asks it of every lyrics line, and lyrics lines often begin
 // with a tag's initial: a test letter by letter took a mispredicted branch
 // on most lines, one masked compare of a word takes none.
-inline int tag_of(PaddedView line, bool last) {
+inline int tag_of(PaddedView line) {
   // An empty line's first byte is the window's next: it may name a tag,
   // whose size is then never the line's.
   const int tag = tag_by_initial[static_cast<unsigned char>(line.data()[0])];
@@ -90,9 +91,22 @@ inline int tag_of(PaddedView line, bool last) {
   // The name, a space and a digit or '(' ...
   const bool numbered = line.size() >= t.size + 2 && (word & t.spaced_mask) == t.spaced &&
                         ((next >= '0' && next <= '9') || next == '(');
-  // ... or the name alone, when a line follows.
-  const bool bare = line.size() == t.size && !last && (word & t.name_mask) == t.name;
+  // ... or the name alone.
+  const bool bare = line.size() == t.size && (word & t.name_mask) == t.name;
   return (numbered | bare) ? tag : 0;
+}
+
+// The stanza sung latest with the same tag line as a stanza without lines
+// of its own, or with the same tag when its suffix is empty; nullptr when
+// there is none.
+const Sung* repeated(const Song& song, int tag, std::string_view suffix) {
+  const Report& in = *song.songbuf.report;
+  for (auto s = song.sung.rbegin(); s != song.sung.rend(); ++s)
+    if (s->tag == tag && same_name(in.text(s->suffix).text(), suffix)) return &*s;
+  if (suffix.empty())
+    for (auto s = song.sung.rbegin(); s != song.sung.rend(); ++s)
+      if (s->tag == tag) return &*s;
+  return nullptr;
 }
 
 }  // namespace
@@ -104,50 +118,74 @@ bool get_stanza(Song& song, const Joining& joining, Stanza& stanza) {
   if (sbp >= count) return false;
   const Span* lines = songbuf.lines.data();
   // The lines lie in the report's window, which does not move while a
-  // stanza is cut: its start is looked up once, not for every line.
-  const char* const window = text(*songbuf.report, {}).data();
-  auto line = [&](size_t i) { return PaddedView::with_room(window + lines[i].at, lines[i].size); };
+  // stanza is cut: its place is looked up once, not for every line.
+  const PaddedBuffer::From window = songbuf.report->texts();
+  auto line = [&](size_t i) { return window.view(lines[i].at, lines[i].size); };
 
   const PaddedView head = line(sbp);
-  stanza.tag = tag_of(head, sbp + 1 == count);
+  stanza.tag = tag_of(head);
   stanza.tag_word = stanza.suffix.text = {};
+  Span suffix;
   if (stanza.tag) {
     // The tag word is the tag's name, then comes the line's end or a space.
     const size_t name = tags[static_cast<size_t>(stanza.tag) - 1].size();
     stanza.tag_word = head.substr(0, name);
-    if (head.size() > name) stanza.suffix.text = head.substr(name + 1, head.size() - name - 1);
-  }
-  stanza.suffix.clean = songbuf.clean;
-  // The stanza's lines run to the next tag line. They are copied in as
-  // they are found, each after a separator: room for all the record's
-  // lines is made first, so that one loop takes both steps.
-  const PaddedView separator = joining.separator;
-  stanza.plain = !songbuf.percent && joining.separator_plain;
-  // Lines with something to escape are written as the format writes them;
-  // the separator, the template's own, always as it stands.
-  const bool escaping = !songbuf.clean && joining.format != Format::none;
-  const size_t room = (escaping ? escaped_room(songbuf.size) : songbuf.size) +
-                      (count - sbp) * (separator.size() + 64);  // room for the 64-byte copies
-  char* const joined = song.joined.make_room(room);
-  char* to = joined;
-  // Only the lines that hold a mark are escaped; most are copied.
-  const size_t* next = songbuf.escapes.data() + songbuf.next_escape;
-  size_t last = sbp + 1;
-  for (; last < count && !tag_of(line(last), last + 1 == count); ++last) {
-    copy_with_room(to, separator);
-    to += separator.size();
-    if (escaping && holds_mark(next, lines[last])) {
-      to = put_escaped(to, line(last), joining.format);
-    } else {
-      copy_with_room(to, line(last));  // a line has room in the window
-      to += lines[last].size;
+    if (head.size() > name) {
+      suffix = {lines[sbp].at + name + 1, head.size() - name - 1};
+      stanza.suffix.text = head.substr(name + 1, suffix.size);
     }
   }
-  song.songbuf.next_escape = static_cast<size_t>(next - songbuf.escapes.data());
+  stanza.suffix.clean = songbuf.clean;
+
+  // The stanza's lines run to the next tag line, or for a repeat they are
+  // the repeated stanza's. They are copied in as they are found, each after
+  // a separator: room for them all is made first, so that one loop takes
+  // both steps.
+  size_t first = sbp + 1, last = count;
+  const size_t* next = songbuf.marks.data() + songbuf.next_mark;
+  const bool repeat = stanza.tag && (first == count || tag_of(line(first)));
+  if (repeat) {
+    const Sung* sung = repeated(song, stanza.tag, stanza.suffix.text.text());
+    first = sung ? sung->first : first;
+    last = sung ? sung->last : first;
+    const std::vector<size_t>& marks = songbuf.marks;
+    next = &*std::lower_bound(marks.begin(), marks.end() - 1, first < count ? lines[first].at : 0);
+  }
+  const PaddedView separator = joining.separator;
+  stanza.plain = !songbuf.percent && joining.separator_plain;
+  // Lines with something special are written as the format writes them;
+  // the separator, the template's own, always as it stands.
+  const bool formatting = !songbuf.clean && joining.format != Format::none;
+  const size_t room = (formatting ? formatted_room(songbuf.size) : songbuf.size) +
+                      (last - first) * (separator.size() + room_past_text);
+  char* const joined = song.joined.make_room(room);
+  char* to = joined;
+  size_t end = first;
+  for (; end < last && (repeat || !tag_of(line(end))); ++end) {
+    copy_with_room(to, separator);
+    to += separator.size();
+    if (formatting && holds_mark(next, lines[end])) {
+      to = put_formatted(to, line(end), joining.format);
+    } else {
+      copy_with_room(to, line(end));  // a line has room in the window
+      to += lines[end].size;
+    }
+  }
+  if (!repeat) {
+    song.songbuf.next_mark = static_cast<size_t>(next - songbuf.marks.data());
+    sbp = end;
+  } else {
+    ++sbp;
+  }
   // The joined text starts after the first separator.
-  const size_t size = last > sbp + 1 ? static_cast<size_t>(to - joined) - separator.size() : 0;
-  stanza.text = song.joined.view().substr(separator.size(), size);
-  sbp = last;
+  song.joined.resize(static_cast<size_t>(to - joined));
+  const PaddedView all = song.joined.view();
+  stanza.text =
+      end > first ? all.substr(separator.size(), all.size() - separator.size()) : PaddedView();
+  // The first line of lyrics without a tag line, alone, has nothing to
+  // show, and is not sung.
+  stanza.sung = end > first && (stanza.tag || !stanza.text.empty());
+  if (stanza.tag && stanza.sung) song.sung.push_back({stanza.tag, suffix, first, end});
   return true;
 }
 

@@ -24,6 +24,7 @@ struct Stanza {
   RecordText suffix;
   PaddedView text;
   bool plain = false;  // the text holds no '%'
+  bool sung = false;   // it has lines to sing, its own or a repeat's
 };
 
 // How the lines of a stanza are joined: the Line separator, whether it
@@ -37,8 +38,12 @@ struct Joining {
 
 // Cuts the next stanza off the current lyrics and moves the cursor past it.
 // Lyrics that do not begin with a tag line lose their first line, which
-// belongs to no stanza. Returns false, changing nothing, when the lyrics
-// are used up.
+// belongs to no stanza and is not sung. A tag line with no lines of its own
+// (another tag line or the end of the lyrics follows it) is a repeat: it
+// sings the lines of the latest stanza of the record with the same tag line
+// (tag and suffix, ASCII case ignored), or, with an empty suffix, of the
+// latest with the same tag; with none, it is not sung. Returns false,
+// changing nothing, when the lyrics are used up.
 bool get_stanza(Song& song, const Joining& joining, Stanza& stanza);
 
 }  // namespace lyricrtf

@@ -10,6 +10,7 @@
 
 #include "report/songs.h"
 #include "template/store.h"
+#include "text/messages.h"
 
 namespace lyricrtf {
 
@@ -39,7 +40,8 @@ struct Cut {
 };
 
 // The output collects in a buffer of its own and goes to the stream in
-// large writes: templates write many short runs.
+// large writes: templates write many short runs. It grows to this size
+// as the output does.
 constexpr size_t output_buffer_size = 64 * 1024;
 
 struct Conversion {
@@ -47,15 +49,18 @@ struct Conversion {
   Format format = Format::none;          // the template file's last format line
   int inschd = 0;                        // 1 while a song loop runs
   int insong = 0;                        // 1 while a stanza loop runs
-  Song song;                             // the lyrics, the cursor, the titles waiting
+  Song song;                             // the lyrics, the cursor, the stanzas sung
+  Messages messages;                     // the titles and warnings, to the driver's sink
 
   // The expander's: the slot expansions in progress, the slots already
   // said to refer back, the cut texts, and the output not yet written.
   std::vector<Frame> frames;
   std::array<bool, slot_count> warned{};
   std::array<Cut, slot_count> cuts;
-  std::unique_ptr<char[]> pending{new char[output_buffer_size + room_past_text]};
+  std::unique_ptr<char[]> pending;  // with room_past_text bytes past its capacity
+  size_t pending_capacity = 0;
   size_t pending_size = 0;
+  unsigned until_tick = 0;  // slot expansions until the messages are looked at
 };
 
 inline PaddedView slot_text(const Conversion& c, int slot) { return c.escape[slot].text; }
@@ -76,7 +81,7 @@ inline void store_report_text(Conversion& c, int slot, RecordText text) {
   if (text.clean || c.format == Format::none)
     store_view(c, slot, text.text, text.clean);
   else
-    store_escaped(c, slot, text.text);
+    store_formatted(c, slot, text.text);
 }
 
 }  // namespace lyricrtf

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <utility>
 
 #include "report/songs.h"
 #include "report/stanzas.h"
@@ -12,16 +13,32 @@ namespace lyricrtf {
 
 namespace {
 
-// Deepest nesting of slot expansions; a deeper one is left out.
+// Deepest nesting of slot expansions; a deeper one is left out. A level
+// takes one frame each of expand_slot, put_slot, run_directive and the
+// walk between them: 240 bytes of stack with g++ -O2 on x86-64, 210 with
+// clang, and about 1.9 KiB under AddressSanitizer
+// (NestingUsesTheStackItIsBudgeted in rules_test.cpp measures it). The
+// deepest nesting thus needs about 240 KB natively, well within the 8 MiB
+// of a Linux main thread and the 2 MiB that the Windows build reserves,
+// and 1.9 MB under the sanitizers; the web edition sets 1 MiB of stack
+// (CMakeLists.txt), where a level takes about 300 bytes.
 constexpr size_t max_nesting = 1000;
 
-// Where the loops put what they read: the song loop a record's texts
-// (Record::texts, in this order) and the label beside them, the stanza
-// loop a stanza's tag word, suffix and text. A text that a loop may
-// replace is copied before it is walked.
-constexpr std::array<int, 5> record_slots = {schedule_name_slot, title_slot, author_slot,
-                                             copyright_slot, number_slot};
+// Where the song loop puts a record's texts. The label (slot L) goes
+// beside them.
+constexpr std::array<std::pair<int, RecordText Record::*>, 5> record_slots = {{
+    {schedule_name_slot, &Record::name},
+    {title_slot, &Record::title},
+    {author_slot, &Record::author},
+    {copyright_slot, &Record::copyright},
+    {number_slot, &Record::number},
+}};
+// Where the stanza loop puts a stanza's tag word, suffix and text.
 constexpr std::array<int, 3> stanza_slots = {tag_slot, suffix_slot, stanza_text_slot};
+
+// How many slot expansions go by between two looks at the titles that
+// wait: a look reads the clock.
+constexpr unsigned expansions_per_tick = 256;
 
 // The next directive of `text` from `at` on: where the literal run before
 // it ends, the byte after its '%' (0 where the text ends first, or ends in
@@ -42,28 +59,53 @@ Directive next_directive(std::string_view text, size_t at) {
 void flush(Conversion& c, FILE* out) {
   if (c.pending_size) std::fwrite(c.pending.get(), 1, c.pending_size, out);
   c.pending_size = 0;
+  c.messages.tick();
+}
+
+// Lets the output buffer hold `wanted` bytes, as far as its size allows:
+// it grows with the output, so that a short document costs what it holds.
+void grow(Conversion& c, size_t wanted) {
+  if (c.pending_capacity >= output_buffer_size) return;
+  const size_t capacity =
+      std::min(output_buffer_size, std::max({2 * c.pending_capacity, wanted, size_t{4096}}));
+  std::unique_ptr<char[]> grown(new char[capacity + room_past_text]);
+  if (c.pending_size) std::memcpy(grown.get(), c.pending.get(), c.pending_size);
+  c.pending = std::move(grown);
+  c.pending_capacity = capacity;
 }
 
 // emit's rare case: the run does not fit the buffer's rest.
 void emit_past_buffer(Conversion& c, FILE* out, PaddedView run) {
-  flush(c, out);
-  if (run.size() >= output_buffer_size) {
-    std::fwrite(run.data(), 1, run.size(), out);
-    return;
+  grow(c, c.pending_size + run.size());
+  if (run.size() > c.pending_capacity - c.pending_size) {
+    flush(c, out);
+    if (run.size() > c.pending_capacity) {
+      std::fwrite(run.data(), 1, run.size(), out);
+      return;
+    }
   }
-  copy_with_room(c.pending.get(), run);
-  c.pending_size = run.size();
+  copy_with_room(c.pending.get() + c.pending_size, run);
+  c.pending_size += run.size();
 }
 
 inline void emit(Conversion& c, FILE* out, PaddedView run) {
-  if (run.size() > output_buffer_size - c.pending_size) {
+  if (run.size() > c.pending_capacity - c.pending_size) {
     emit_past_buffer(c, out, run);
     return;
   }
   // Texts of every length are written from the same places, and a test of
-  // the length for each mispredicted: one 64-byte move takes most of them.
+  // the length for each mispredicted: one Block move takes most of them.
   copy_with_room(c.pending.get() + c.pending_size, run);
   c.pending_size += run.size();
+}
+
+// "%%": one percent sign.
+void emit_percent(Conversion& c, FILE* out) {
+  if (c.pending_size == c.pending_capacity) {
+    grow(c, c.pending_size + 1);
+    if (c.pending_size == c.pending_capacity) flush(c, out);
+  }
+  c.pending[c.pending_size++] = '%';
 }
 
 const Cut& cut_again(Conversion& c, int slot);
@@ -88,14 +130,24 @@ const Cut& cut_again(Conversion& c, int slot) {
   return cut;
 }
 
-void directive(Conversion& c, FILE* out, char d, Report& in);
+// The slot that the directive '%' d expands, or -1 when it does something
+// else: "%%", a loop that starts, or a byte that names nothing. "%C" and
+// "%s" name their slots only while their loops run: neither loop is ever
+// nested in one of its own kind.
+inline int slot_named(const Conversion& c, char d) {
+  if (!names_slot(d) || (d == 'C' && !c.inschd) || (d == 's' && !c.insong)) return -1;
+  return slot_of(d);
+}
+
+void run_directive(Conversion& c, FILE* out, char d, Report& in);
 
 // What most directives do, where directives are walked rather than in a
-// call: name a record's text with nothing to expand in it, which is
-// written as it stands. False for any other directive.
+// call: name a text with nothing to expand in it, which is written as it
+// stands. False for any other directive.
 inline bool put_plain(Conversion& c, FILE* out, char d) {
-  if (d < '1' || d > 'z' || d == 'C' || d == 's' || !c.escape[d - '0'].plain) return false;
-  emit(c, out, slot_text(c, d - '0'));
+  const int slot = slot_named(c, d);
+  if (slot < 0 || !c.escape[slot].plain) return false;
+  emit(c, out, slot_text(c, slot));
   return true;
 }
 
@@ -105,7 +157,7 @@ void put_text(Conversion& c, FILE* out, PaddedView text, Report& in) {
   for (size_t at = 0; at < text.size();) {
     const Directive d = next_directive(text.text(), at);
     emit(c, out, text.substr(at, d.run_end - at));
-    if (d.name && !put_plain(c, out, d.name)) directive(c, out, d.name, in);
+    if (d.name && !put_plain(c, out, d.name)) run_directive(c, out, d.name, in);
     at = d.next;
   }
 }
@@ -122,9 +174,12 @@ bool refers_back(const Conversion& c, int slot) {
 // Whether a loop that may start while the slot's text is walked could
 // replace that text. Templates are never replaced during the expansion.
 bool may_be_replaced(const Conversion& c, int slot) {
-  auto among = [slot](auto slots) { return std::find(slots.begin(), slots.end(), slot) != slots.end(); };
-  return (!c.inschd && (among(record_slots) || slot == label_slot)) ||
-         (!c.insong && among(stanza_slots));
+  const bool record =
+      slot == label_slot || std::any_of(record_slots.begin(), record_slots.end(),
+                                        [slot](const auto& r) { return r.first == slot; });
+  const bool stanza =
+      std::find(stanza_slots.begin(), stanza_slots.end(), slot) != stanza_slots.end();
+  return (!c.inschd && record) || (!c.insong && stanza);
 }
 
 void expand_slot(Conversion& c, FILE* out, int slot, Report& in);
@@ -144,10 +199,15 @@ void expand_slot(Conversion& c, FILE* out, int slot, Report& in) {
   if (refers_back(c, slot)) {
     if (!c.warned[slot]) {
       c.warned[slot] = true;
-      write_titles(c.song.titles);
-      std::fprintf(stderr, "Warning: %%%c refers back to itself and is left out.\n", '0' + slot);
+      c.messages.warning(std::string("Warning: %") + slot_name(slot) +
+                         " refers back to itself and is left out.\n");
     }
     return;
+  }
+  // A long expansion lets the titles that wait be seen.
+  if (--c.until_tick == 0) {
+    c.until_tick = expansions_per_tick;
+    c.messages.tick();
   }
   const PaddedView text = slot_text(c, slot);
   c.frames.push_back({slot, c.escape[slot].version, c.inschd, c.insong});
@@ -161,7 +221,8 @@ void expand_slot(Conversion& c, FILE* out, int slot, Report& in) {
     // The text and its pieces stay as they are until the walk ends.
     for (const Piece& piece : cut_of(c, slot).pieces) {
       emit(c, out, text.substr(piece.begin, piece.size));
-      if (piece.directive && !put_plain(c, out, piece.directive)) directive(c, out, piece.directive, in);
+      if (piece.directive && !put_plain(c, out, piece.directive))
+        run_directive(c, out, piece.directive, in);
     }
   }
   c.frames.pop_back();
@@ -171,21 +232,21 @@ void expand_slot(Conversion& c, FILE* out, int slot, Report& in) {
 // A record with an empty title ends the loop once its texts are stored.
 void song_loop(Conversion& c, FILE* out, Report& in) {
   c.inschd = 1;
-  while (const std::optional<Record> record = get_song(in, c.song)) {
-    for (size_t k = 0; k < record_slots.size(); ++k)
-      store_report_text(c, record_slots[k], record->texts[k]);
+  while (const std::optional<Record> record = get_song(in, c.song, c.messages)) {
+    for (const auto& [slot, text] : record_slots) store_report_text(c, slot, (*record).*text);
     if (record->copyright_blank)
       store_view(c, label_slot, {}, true);
     else
       store_view(c, label_slot, slot_text(c, label_text_slot), c.escape[label_text_slot].plain);
-    if (record->title().text.empty()) break;
+    if (record->title.text.empty()) break;
     if (!c.song.songbuf.lines.empty()) put_slot(c, out, song_slot, in);
   }
   c.inschd = 0;
 }
 
-// "%s": expands a stanza template for every stanza of the current lyrics,
-// the template of its tag, or the Stanza template when that is empty.
+// "%s": expands a stanza template for every stanza of the current lyrics
+// that is sung, the template of its tag, or the Stanza template when that
+// is empty.
 void stanza_loop(Conversion& c, FILE* out, Report& in) {
   c.insong = 1;
   Stanza stanza;
@@ -194,24 +255,22 @@ void stanza_loop(Conversion& c, FILE* out, Report& in) {
     store_view(c, tag_slot, stanza.tag_word, true);  // a tag word is letters only
     store_report_text(c, suffix_slot, stanza.suffix);
     store_view(c, stanza_text_slot, stanza.text, stanza.plain);
-    // The first line of lyrics without a tag line, alone: nothing to show.
-    if (!stanza.tag && stanza.text.empty()) continue;
+    if (!stanza.sung) continue;
     put_slot(c, out, slot_text(c, stanza.tag).empty() ? stanza_slot : stanza.tag, in);
   }
   c.insong = 0;
 }
 
-// What the directive '%' d writes.
-void directive(Conversion& c, FILE* out, char d, Report& in) {
-  static constexpr char percent[1 + room_past_text] = "%";
-  if (d == '%')
-    emit(c, out, PaddedView::with_room(percent, 1));
-  else if (d == 'C' && !c.inschd)
+// Writes what the directive '%' d stands for.
+void run_directive(Conversion& c, FILE* out, char d, Report& in) {
+  if (const int slot = slot_named(c, d); slot >= 0)
+    put_slot(c, out, slot, in);
+  else if (d == '%')
+    emit_percent(c, out);
+  else if (d == 'C')  // named no slot: no song loop runs
     song_loop(c, out, in);
-  else if (d == 's' && !c.insong)
+  else if (d == 's')
     stanza_loop(c, out, in);
-  else if (d >= '1' && d <= 'z')
-    put_slot(c, out, d - '0', in);
   // Any other byte names nothing and is dropped with its '%'.
 }
 
@@ -220,13 +279,15 @@ void directive(Conversion& c, FILE* out, char d, Report& in) {
 void put_schedule(Conversion& c, FILE* out, Report& in) {
   c.inschd = 0;
   c.insong = 0;
+  c.until_tick = expansions_per_tick;
+  grow(c, 0);  // every emit copies a Block into the buffer
   // The slots borrow texts from the report's window: they take copies
   // before it moves.
-  in.before_moving = [&c] { settle_views(c); };
+  in.before_moving([&c] { settle_views(c); });
   put_slot(c, out, schedule_slot, in);
-  in.before_moving = nullptr;
+  in.before_moving(nullptr);
   flush(c, out);
-  write_titles(c.song.titles);
+  c.messages.flush();
 }
 
 }  // namespace lyricrtf

@@ -17,11 +17,11 @@ void own(Slot& s, std::string_view text) {
 
 }  // namespace
 
-void store_escaped(Conversion& c, int slot, PaddedView text) {
+void store_formatted(Conversion& c, int slot, PaddedView text) {
   // The slot's own text keeps its room from one record to the next.
   Slot& s = c.escape[slot];
-  char* to = s.own.make_room(escaped_room(text.size()));
-  s.own.resize(static_cast<size_t>(put_escaped(to, text, c.format) - to));
+  char* to = s.own.make_room(formatted_room(text.size()));
+  s.own.resize(static_cast<size_t>(put_formatted(to, text, c.format) - to));
   s.text = s.own.view();
   s.plain = s.text.text().find('%') == std::string_view::npos;
   ++s.version;
@@ -61,7 +61,7 @@ int resolve_name(std::string_view name) {
   for (size_t t = 0; t < tags.size(); ++t)
     if (same_name(name, tags[t])) return static_cast<int>(t) + 1;
   // Any other name selects the slot of its first byte; the rest is a comment.
-  if (!name.empty() && name[0] >= 'A' && name[0] <= 'z') return name[0] - '0';
+  if (!name.empty() && selects_slot(name[0])) return slot_of(name[0]);
   return -1;
 }
 
@@ -114,17 +114,20 @@ void get_escape(TemplateBytes& in, std::string& body) {
   if (!body.empty()) body.pop_back();
 }
 
-std::string read_all(FILE* f) {
-  std::string bytes;
+// The whole file; false when a read failed.
+bool read_all(FILE* f, std::string& bytes) {
   char block[4096];
   for (size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;) bytes.append(block, n);
-  return bytes;
+  return !std::ferror(f);
 }
 
 }  // namespace
 
-void get_template(Conversion& c, FILE* f) {
-  const std::string file = read_all(f);
+bool defines_schedule(const Conversion& c) { return !slot_text(c, schedule_slot).empty(); }
+
+bool get_template(Conversion& c, FILE* f) {
+  std::string file;
+  if (!read_all(f, file)) return false;
   // An editor may save the file with a byte-order mark; it is not part of
   // the first line.
   constexpr std::string_view mark = "\xEF\xBB\xBF";
@@ -143,18 +146,19 @@ void get_template(Conversion& c, FILE* f) {
     if (!name.empty() && name[0] == '#') {
       // A format line: no body follows.
       if (!format_named(name, c.format))
-        std::fprintf(stderr, "Warning: unknown format %s in the template file.\n", buffer.c_str());
+        c.messages.warning("Warning: unknown format " + std::string(name) +
+                           " in the template file.\n");
       continue;
     }
     int slot = resolve_name(buffer);
     if (slot < 0) {
-      std::fprintf(stderr, "Warning: unknown name %s in the template file.\n", buffer.c_str());
+      c.messages.warning("Warning: unknown name " + std::string(name) + " in the template file.\n");
       continue;
     }
     // The schedule's name is stored in slot S before anything is written.
     if (slot == schedule_name_slot)
-      std::fprintf(stderr, "Warning: %s defines slot S, which the schedule's name replaces.\n",
-                   buffer.c_str());
+      c.messages.warning("Warning: " + std::string(name) +
+                         " defines slot S, which the schedule's name replaces.\n");
     get_escape(in, buffer);
     store_escape(c, slot, buffer);
     // Reading goes on right after the terminator's backslash, as if a
@@ -166,8 +170,7 @@ void get_template(Conversion& c, FILE* f) {
     for (int slot = 0; slot < slot_count; ++slot)
       if (!slot_text(c, slot).empty())
         store_escape(c, slot, template_text(slot_text(c, slot).text(), c.format));
-  if (slot_text(c, schedule_slot).empty())
-    std::fputs("Warning: the template file defines no Schedule.\n", stderr);
+  return true;
 }
 
 }  // namespace lyricrtf

@@ -22,6 +22,17 @@ namespace lyricrtf {
 
 constexpr int slot_count = 75;
 
+// A slot's character: slot 0 is '0', slot 17 'A', slot 74 'z'.
+constexpr int slot_of(char name) { return name - '0'; }
+constexpr char slot_name(int slot) { return static_cast<char>('0' + slot); }
+static_assert(slot_of('z') == slot_count - 1);
+// Whether the byte after a '%' names a slot: '1' to 'z'. Slot 0, the
+// Stanza template, is named by no directive.
+constexpr bool names_slot(char d) { return d >= '1' && d <= 'z'; }
+// Whether a definition name's first byte selects a slot by itself: 'A' to
+// 'z'; the names of the templates select theirs as a whole.
+constexpr bool selects_slot(char initial) { return initial >= 'A' && initial <= 'z'; }
+
 // Slot indices with a fixed meaning.
 constexpr int stanza_slot = 0;          // '0' Stanza template (fallback per stanza)
 constexpr int schedule_slot = 10;       // ':' Schedule template, the whole output
@@ -60,9 +71,9 @@ void store_escape(Conversion& c, int slot, std::string_view text);
 
 // store_view and store_report_text are in template/conversion.h.
 
-// store_report_text's case of a text that may hold something to escape:
-// the slot gets it as the declared format writes it.
-void store_escaped(Conversion& c, int slot, PaddedView text);
+// store_report_text's case of a text that may hold something special to
+// the declared format: the slot gets it as the format writes it.
+void store_formatted(Conversion& c, int slot, PaddedView text);
 
 // Gives every slot that borrows its text a copy of it.
 void settle_views(Conversion& c);
@@ -71,9 +82,13 @@ void settle_views(Conversion& c);
 // the conversion's format: a name line whose name begins with '#'. A
 // byte-order mark at its start is skipped. In a declared format the
 // template's own texts are then written as that format has them
-// (template_text). What cannot do what it seems to say is reported on the
-// error stream: a format line that names no format, a name that selects
-// no slot or selects slot S, and a file without a Schedule.
-void get_template(Conversion& c, FILE* f);
+// (template_text). What cannot do what it seems to say is told in the
+// conversion's messages: a format line that names no format, and a name
+// that selects no slot or selects slot S. Returns false when reading the
+// file failed; errno tells why.
+bool get_template(Conversion& c, FILE* f);
+
+// Whether the template file defined a Schedule that writes something.
+bool defines_schedule(const Conversion& c);
 
 }  // namespace lyricrtf

@@ -5,12 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "text/bytes.h"
 #include "text/characters.h"
+#include "text/simd.h"
 
 namespace lyricrtf {
 
@@ -66,15 +63,37 @@ char* put_special(char* to, std::string_view text, size_t& i, Format format) {
   return to + put_utf8(to, replacement_character);  // a control character
 }
 
-// Which of the bytes of text[i..i+64) `format` escapes, as a bit mask.
-// Bytes past the text's end count as escaped, so that a run of bytes as
-// they stand ends there. Lyrics lines are escaped 64 bytes at a time: most
-// fit, and take one test that is mostly true; byte by byte, escaping
-// doubled the time of a conversion to RTF.
-#if defined(__SSE2__)
+// One field of a spreadsheet's table: UTF-8, quoted where it must be.
+// A text that begins with a formula's sign is kept text by a "'" before
+// it, which both Calc and Excel show and read as text: a song's title
+// must never run as a formula in the sheet of a licence report.
+char* put_csv_field(char* to, std::string_view text) {
+  constexpr std::string_view formula_signs = "=+-@";
+  const bool formula = !text.empty() && formula_signs.find(text[0]) != std::string_view::npos;
+  const bool quoted = formula || (!text.empty() && text[0] == ' ') ||
+                      text.find_first_of("\",\r") != std::string_view::npos;
+  if (quoted) *to++ = '"';
+  if (formula) *to++ = '\'';
+  for (char c : text) {
+    if (c == '%' || (c == '"' && quoted)) *to++ = c;  // "%%" writes one '%', "\"\"" one '"'
+    *to++ = c;
+  }
+  if (quoted) *to++ = '"';
+  return to;
+}
+
+// Which of the bytes of text[i..i+mask_bits) `format` writes otherwise, as a bit
+// mask. Bytes past the text's end count as special, so that a run of bytes
+// as they stand ends there. Lyrics lines are looked at a Block at a time:
+// most fit, and take one test that is mostly true; byte by byte, RTF
+// doubled the time of a conversion.
+constexpr size_t mask_bits = 64;
+static_assert(mask_bits == room_past_text, "one mask covers a Block");
+#if LYRICRTF_SSE2
 template <Format format>
 uint64_t special_mask(const char* p) {
   uint64_t mask = 0;
+  static_assert(4 * sizeof(__m128i) == mask_bits, "four looks cover the mask");
   for (int k = 0; k < 4; ++k) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
     mask |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(special_bytes<format>(x)))} << (16 * k);
@@ -82,19 +101,19 @@ uint64_t special_mask(const char* p) {
   return mask;
 }
 
-uint64_t escapes_at(PaddedView text, size_t i, Format format) {
+uint64_t specials_at(PaddedView text, size_t i, Format format) {
   const uint64_t mask = format == Format::rtf    ? special_mask<Format::rtf>(text.data() + i)
                         : format == Format::html ? special_mask<Format::html>(text.data() + i)
                                                  : special_mask<Format::text>(text.data() + i);
   const size_t rest = text.size() - i;
-  return rest >= 64 ? mask : mask | ~uint64_t{0} << rest;
+  return rest >= mask_bits ? mask : mask | ~uint64_t{0} << rest;
 }
 #else
-uint64_t escapes_at(PaddedView text, size_t i, Format format) {
+uint64_t specials_at(PaddedView text, size_t i, Format format) {
   uint64_t mask = 0;
-  for (size_t k = 0; k < 64; ++k)
+  for (size_t k = 0; k < mask_bits; ++k)
     mask |= uint64_t{i + k >= text.size() ||
-                     escaped(static_cast<unsigned char>(text.data()[i + k]), format)}
+                     is_special(static_cast<unsigned char>(text.data()[i + k]), format)}
             << k;
   return mask;
 }
@@ -109,26 +128,30 @@ bool format_named(std::string_view name, Format& format) {
     format = Format::html;
   else if (same_name(name, "#text"))
     format = Format::text;
+  else if (same_name(name, "#csv"))
+    format = Format::csv;
   else
     return false;
   return true;
 }
 
-char* put_escaped(char* to, PaddedView text, Format format) {
+char* put_formatted(char* to, PaddedView text, Format format) {
+  if (format == Format::csv) return put_csv_field(to, text.text());
   for (size_t i = 0; i < text.size();) {
-    // One look at 64 bytes serves every character in them that is escaped:
-    // a look after each one took a sixth more instructions to escape.
+    // One look at a Block serves every special character in it: a look
+    // after each one took a sixth more instructions to write RTF.
     const size_t base = i;
-    uint64_t mask = escapes_at(text, base, format);
+    uint64_t mask = specials_at(text, base, format);
     for (;;) {
-      const size_t stop = std::min(base + (mask ? size_t(__builtin_ctzll(mask)) : 64), text.size());
-      std::memcpy(to, text.data() + i, 64);  // both have room
+      const size_t stop =
+          std::min(base + (mask ? size_t(__builtin_ctzll(mask)) : mask_bits), text.size());
+      std::memcpy(to, text.data() + i, sizeof(Block));  // both have room
       to += stop - i;
       i = stop;
-      if (i == text.size() || i == base + 64) break;
+      if (i == text.size() || i == base + mask_bits) break;
       to = put_special(to, text.text(), i, format);
       // The bytes of the character just written are done with.
-      if (i >= base + 64) break;
+      if (i >= base + mask_bits) break;
       mask &= ~uint64_t{0} << (i - base);
     }
   }

@@ -6,58 +6,73 @@
 #include <string>
 #include <string_view>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>  // on WebAssembly, its 128-bit operations (-msimd128 -msse2)
-#endif
-
 #include "text/bytes.h"
+#include "text/simd.h"
 
 namespace lyricrtf {
 
 // `none`: no format line; the report's characters are 8-bit codes and its
 // texts are written as they stand, directives and all.
-enum class Format { none, rtf, html, text };
+enum class Format { none, rtf, html, text, csv };
 
-// The format a format line's name names ("#rtf", "#html" or "#text", case
-// ignored); false when it names none.
+// The format a format line's name names ("#rtf", "#html", "#text" or
+// "#csv", case ignored); false when it names none.
 bool format_named(std::string_view name, Format& format);
 
 // The extension of a document in `format`, which names it by default.
 constexpr const char* document_extension(Format format) {
-  return format == Format::html ? "html" : format == Format::text ? "txt" : "rtf";
+  switch (format) {
+    case Format::html: return "html";
+    case Format::text: return "txt";
+    case Format::csv: return "csv";
+    default: return "rtf";
+  }
 }
 
-// The characters of a report text that `format` writes otherwise than as
-// they stand: the one rule that the test of a character, the test of 16
-// bytes at once and the report reader's marks all follow. A '%' is always
-// among them, even without a format, since it would begin a directive; a
-// line feed never, since it is in no text.
+// The type of a document in `format`, as a browser names it (a download).
+constexpr const char* document_type(Format format) {
+  switch (format) {
+    case Format::html: return "text/html";
+    case Format::text: return "text/plain";
+    case Format::csv: return "text/csv";
+    default: return "application/rtf";
+  }
+}
+
+// The characters of a report text that may make `format` write the text
+// otherwise than as it stands: the one rule that the test of a character,
+// the test of 16 bytes at once and the report reader's marks all follow. A
+// '%' is always among them, even without a format, since it would begin a
+// directive; a line feed never, since it is in no text.
 struct Specials {
-  std::string_view ascii;    // printable characters, '%' first
-  bool controls;             // the characters below U+0020 ...
-  char control_kept;         // ... but this one ('\n' when none more)
-  bool beyond_ascii;         // the characters from U+0080 on
+  std::string_view ascii;  // characters below U+0080, '%' first
+  bool controls;           // the characters below U+0020 ...
+  char control_kept;       // ... but this one ('\n' when none more)
+  bool beyond_ascii;       // the characters from U+0080 on
 };
 
 constexpr Specials specials(Format format) {
   switch (format) {
     case Format::rtf: return {"%\\{}", true, '\n', true};
     case Format::html: return {"%&<>\"'", true, '\t', false};
+    // A field is quoted for a quote, a comma or a line end in it, or for
+    // a space or a formula's sign at its start (put_formatted).
+    case Format::csv: return {"%\",\r =+-@", false, '\n', false};
     default: return {"%", false, '\n', false};
   }
 }
 
-constexpr bool escaped(char32_t c, Format format) {
+constexpr bool is_special(char32_t c, Format format) {
   const Specials s = specials(format);
-  if (c < 0x20) return s.controls && c != '\n' && c != static_cast<char32_t>(s.control_kept);
   if (c >= 0x80) return s.beyond_ascii;
-  return s.ascii.find(static_cast<char>(c)) != std::string_view::npos;
+  if (s.ascii.find(static_cast<char>(c)) != std::string_view::npos) return true;
+  return c < 0x20 && s.controls && c != '\n' && c != static_cast<char32_t>(s.control_kept);
 }
 
-#if defined(__SSE2__)
-// escaped() for the 16 bytes of x at once: 0xFF where a byte is one that
-// `format` escapes (every byte of a character beyond ASCII, when those
-// are), else 0.
+#if LYRICRTF_SSE2
+// is_special() for the 16 bytes of x at once: 0xFF where a byte is one
+// that `format` may write otherwise (every byte of a character beyond
+// ASCII, when those are), else 0.
 template <Format format>
 inline __m128i special_bytes(__m128i x) {
   constexpr Specials s = specials(format);
@@ -68,18 +83,20 @@ inline __m128i special_bytes(__m128i x) {
   const __m128i kept = _mm_or_si128(is('\n'), is(s.control_kept));
   if (s.controls && s.beyond_ascii)
     return _mm_or_si128(found, _mm_andnot_si128(kept, _mm_cmplt_epi8(x, _mm_set1_epi8(0x20))));
+  // A byte below 0x20, unsigned: the minimum with 0x1F is the byte itself.
   if (s.controls)
-    found = _mm_or_si128(found, _mm_andnot_si128(kept, _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x1F)), x)));
+    found = _mm_or_si128(
+        found, _mm_andnot_si128(kept, _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(0x1F)), x)));
   if (s.beyond_ascii) found = _mm_or_si128(found, _mm_cmplt_epi8(x, _mm_setzero_si128()));
   return found;
 }
 #endif
 
-// The room that put_escaped may take for a text of n bytes: a byte may
-// become six ("&quot;"), and 64 more may be written past the end.
-constexpr size_t escaped_room(size_t n) { return 6 * n + 64; }
+// The room that put_formatted may take for a text of n bytes: a byte may
+// become six ("&quot;"), and a block more may be written past the end.
+constexpr size_t formatted_room(size_t n) { return 6 * n + room_past_text; }
 
-// Writes `text` (well-formed UTF-8) at `to`, which has escaped_room() for
+// Writes `text` (well-formed UTF-8) at `to`, which has formatted_room() for
 // it, as `format` writes it, each '%' doubled so that the expander writes
 // it as a percent sign; returns the end of what it wrote:
 //   rtf   \ { } as \\ \{ \}, a tab as "\tab ", from U+0080 on "\uN?" (N the
@@ -87,9 +104,13 @@ constexpr size_t escaped_room(size_t n) { return 6 * n + 64; }
 //         other characters below U+0020 as U+FFFD; the result is ASCII;
 //   html  & < > " ' as entities, characters below U+0020 but the tab as
 //         U+FFFD, the rest as UTF-8;
-//   text  UTF-8 as it stands.
-// It looks at the text 64 bytes at a time.
-char* put_escaped(char* to, PaddedView text, Format format);
+//   text  UTF-8 as it stands;
+//   csv   UTF-8, one field: quoted, with each '"' doubled, when it holds a
+//         '"', a ',' or a carriage return, or begins with a space or with
+//         a sign that a spreadsheet reads as a formula (= + - @), which
+//         then follows a "'" that keeps it text.
+// It looks at the text a Block at a time.
+char* put_formatted(char* to, PaddedView text, Format format);
 
 // A template's own text as the declared `format` writes it. ASCII stays as
 // it is, and with it every directive and RTF control word; a byte that is
