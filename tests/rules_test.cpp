@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -123,21 +124,70 @@ std::string record(const std::string& title, const std::string& lyrics) {
 }
 
 #if defined(__GLIBC__)
-// A report read from memory that runs `meanwhile` at its fourth read.
-struct Interrupting {
+// A report read from memory that runs `meanwhile` at its fourth read, and
+// whose reads fail with EIO once `fails_at` bytes are read.
+struct Source {
   std::string bytes;
+  size_t fails_at = std::string::npos;
+  std::function<void()> meanwhile;
   size_t at = 0;
   int reads = 0;
-  std::function<void()> meanwhile;
 };
 
-ssize_t read_interrupting(void* cookie, char* to, size_t n) {
-  auto& source = *static_cast<Interrupting*>(cookie);
-  if (++source.reads == 4) source.meanwhile();
-  n = std::min(n, source.bytes.size() - source.at);
+ssize_t read_source(void* cookie, char* to, size_t n) {
+  auto& source = *static_cast<Source*>(cookie);
+  if (++source.reads == 4 && source.meanwhile) source.meanwhile();
+  if (source.at == source.fails_at) {
+    errno = EIO;
+    return -1;
+  }
+  n = std::min({n, source.bytes.size() - source.at, source.fails_at - source.at});
   std::memcpy(to, source.bytes.data() + source.at, n);
   source.at += n;
   return static_cast<ssize_t>(n);
+}
+
+FILE* open_source(Source& source) {
+  FILE* f = fopencookie(&source, "r", {read_source, nullptr, nullptr, nullptr});
+  std::setvbuf(f, nullptr, _IONBF, 0);  // every read of the reader reaches the source
+  return f;
+}
+
+TEST(Runs, AReportThatFailsToBeReadEndsWhereItFailed) {
+  // The records before the failure are written, and the reader tells of
+  // the failure and its error; the song reader leaves the words to the
+  // driver, which fails the run. A failure before the mark: no mark.
+  const std::string report =
+      "\xEF\xBB\xBF" + record("One", "Verse 1\na\n") + record("Two", "Verse 1\nb\n");
+  const std::string templates = "%Schedule\n%C.\n%\\\n%Song\n[%T %s]\n%\\\n%Verse\n%z\n%\\\n";
+  const size_t inside_lyrics = report.size() - 14;  // after the second record's "b"
+  for (size_t fails_at : {size_t{0}, size_t{2}, inside_lyrics, report.size() - 3}) {
+    Source source{report, fails_at, {}};
+    FILE* f = open_source(source);
+    lyricrtf::Conversion c;
+    std::string said;
+    c.messages.sink = [&said](std::string_view text, lyricrtf::Said) { said += text; };
+    lyricrtf::init(c);
+    FILE* t = fmemopen(const_cast<char*>(templates.data()), templates.size(), "r");
+    ASSERT_TRUE(lyricrtf::get_template(c, t));
+    std::fclose(t);
+    lyricrtf::Report in(f, c.format, 7);
+    // Two bytes of the mark read as the mark, as a file cut there does;
+    // the failure tells the driver all the same.
+    if (lyricrtf::starts_with_mark(in)) {
+      char* bytes = nullptr;
+      size_t size = 0;
+      FILE* out = open_memstream(&bytes, &size);
+      lyricrtf::put_schedule(c, out, in);
+      std::fclose(out);
+      EXPECT_EQ(std::string(bytes, size), fails_at < 3 ? "." : "[One a][Two b].") << fails_at;
+      std::free(bytes);
+    }
+    EXPECT_EQ(said, fails_at < 3 ? "" : "One\nTwo\n") << fails_at;
+    EXPECT_TRUE(in.failed()) << fails_at;
+    EXPECT_EQ(in.error(), EIO) << fails_at;
+    std::fclose(f);
+  }
 }
 
 TEST(Runs, TwoConversionsSideBySideShareNothing) {
@@ -160,10 +210,9 @@ TEST(Runs, TwoConversionsSideBySideShareNothing) {
 
   std::string second_meanwhile;
   FILE* second = fmemopen(second_report.data(), second_report.size(), "r");
-  Interrupting source{"\xEF\xBB\xBF" + first_report, 0, 0,
-                      [&] { second_meanwhile = convert(second_templates, second, 4096); }};
-  FILE* r = fopencookie(&source, "r", {read_interrupting, nullptr, nullptr, nullptr});
-  std::setvbuf(r, nullptr, _IONBF, 0);  // every read of the reader reaches the source
+  Source source{"\xEF\xBB\xBF" + first_report, std::string::npos,
+                [&] { second_meanwhile = convert(second_templates, second, 4096); }};
+  FILE* r = open_source(source);
   const std::string first_meanwhile = convert(first_templates, r, 97);
   std::fclose(r);
   std::fclose(second);

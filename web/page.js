@@ -2,9 +2,10 @@
 // compiled to WebAssembly, in a worker that this script makes from the
 // worker's script and the converter's, both in the page: the page stays
 // responsive while it converts, and Stop ends the worker and makes a new
-// one. The worker asks the program for the document's name, runs its main
-// with `-c TEMPLATE -o NAME SCHEDULE`, and hands over the lines it writes
-// and the document as they come.
+// one. The worker asks the program for the document's name and type,
+// converts, and hands over the lines it writes and the document as they
+// come. What the program's exit codes and a schedule's kinds are, it asks
+// the program too (facts): this script holds only what the page shows.
 'use strict';
 
 const page = {
@@ -17,6 +18,9 @@ const page = {
   forgetOwn: document.getElementById('forget-own'),
   picture: document.getElementById('picture'),
   caption: document.getElementById('picture-caption'),
+  figure: document.getElementById('template-picture'),
+  paperChoice: document.getElementById('paper-choice'),
+  result: document.getElementById('result'),
   convert: document.getElementById('convert'),
   stop: document.getElementById('stop'),
   status: document.getElementById('status'),
@@ -44,29 +48,33 @@ const shownLines = 1000;
 let schedule = null;  // {name, bytes} to convert
 let worker = null;    // the converter, once it is ready
 let pictures = {};    // the templates' first pages, by name
-let run = null;       // the conversion under way: {started, name, renamed, parts}
+let facts = null;     // the program's exit codes and a schedule's kinds
+let run = null;       // the conversion under way: {started, name, type, renamed, parts}
 let url = null;       // the last document's object URL, let go at the next
-let start = 0;        // what the last schedule that failed is (remedies)
+let failed = null;    // the schedule whose failure the remedy answers, and its kind
 let messages = { lines: [], earlier: 0, drawn: true };  // what Messages shows
 
-// The program's exit codes in words.
+// The outcome of a run in words, by the name of its exit code.
 const outcomes = {
-  0: 'Done: the conversion ran to its end.',
-  1: 'Nothing was converted: no command line was given.',
-  2: 'Nothing was converted: no schedule was named.',
-  12: 'Stopped: the conversion failed, as the messages say. No document was made.',
+  ok: 'Done: the conversion ran to its end.',
+  noArguments: 'Nothing was converted: no command line was given.',
+  usage: 'Nothing was converted: no schedule was named.',
+  fatal: 'Stopped: the conversion failed, as the messages say. No document was made.',
 };
 
 // What the schedule is when the program finds no byte-order mark at its
-// start (the program's own words are in the messages), by the number the
-// converter gives: 1 UTF-16, 2 UTF-8 without the mark, 3 empty, 4 a
-// document, 5 anything else. Only the first two can be converted anyway.
+// start (the program's own words are in the messages), by the kind the
+// program names. The program can read some of them anyway (facts.anyway).
 const remedies = {
-  1: 'The schedule was saved as UTF-16 ("Unicode"). Save it again with the encoding "UTF-8 with BOM", or convert it anyway: this page then reads it as that.',
-  2: 'The schedule is UTF-8 text without its byte-order mark, as Notepad\'s plain "UTF-8" saves it. Save it again with the encoding "UTF-8 with BOM", or convert it anyway: this page then adds the mark.',
-  3: 'The schedule is empty. Save the "Schedule Detail" report into it again, with the encoding "UTF-8 with BOM".',
-  4: 'This is a document, not the schedule report. Pick the report\'s text file instead.',
-  5: 'The schedule is not text in UTF-8. Save the "Schedule Detail" report again as text, with the encoding "UTF-8 with BOM".',
+  utf16:
+      'The schedule was saved as UTF-16 ("Unicode"). Save it again with the encoding "UTF-8 with BOM", or convert it anyway: this page then reads it as that.',
+  utf8WithoutMark:
+      'The schedule is UTF-8 text without its byte-order mark, as Notepad\'s plain "UTF-8" saves it. Save it again with the encoding "UTF-8 with BOM", or convert it anyway: this page then adds the mark.',
+  empty:
+      'The schedule is empty. Save the "Schedule Detail" report into it again, with the encoding "UTF-8 with BOM".',
+  document: 'This is a document, not the schedule report. Pick the report\'s text file instead.',
+  other:
+      'The schedule is not text in UTF-8. Save the "Schedule Detail" report again as text, with the encoding "UTF-8 with BOM".',
 };
 
 function setStatus(text, busy) {
@@ -95,11 +103,13 @@ function heard(from, message) {
     case 'ready':
       worker = from;
       pictures = message.pictures;
+      facts = message.facts;
       showPicture();
       ready();
       break;
     case 'named':
       run.name = message.name;
+      run.type = message.documentType;
       run.renamed = message.renamed;
       break;
     case 'messages':
@@ -143,12 +153,18 @@ function templateName() {
   return option.value + (option.hasAttribute('data-paper') ? page.paper.value : '');
 }
 
+// The picture and the paper follow the template in use: a template of
+// one's own has neither, and a template without a paper offers none.
+let pictureUrl = null;
 function showPicture() {
+  const own = !!page.own.files[0];
   const name = page.template.value;
-  const paper = page.template.selectedOptions[0].hasAttribute('data-paper');
-  page.paper.disabled = !paper || !!page.own.files[0];
-  if (!pictures[name]) return;
-  page.picture.src = URL.createObjectURL(new Blob([pictures[name]], { type: 'image/png' }));
+  page.paperChoice.hidden = own || !page.template.selectedOptions[0].hasAttribute('data-paper');
+  page.figure.hidden = own || !pictures[name];
+  if (page.figure.hidden) return;
+  if (pictureUrl) URL.revokeObjectURL(pictureUrl);
+  pictureUrl = URL.createObjectURL(new Blob([pictures[name]], {type: 'image/png'}));
+  page.picture.src = pictureUrl;
   const label = page.template.selectedOptions[0].textContent;
   page.picture.alt = 'The first page of the sample made with the template ' + label;
   page.caption.textContent = templateName() + '.dat';
@@ -160,6 +176,9 @@ let choices = 0;
 async function chooseSchedule(file) {
   const choice = ++choices;
   schedule = null;
+  // A remedy answers the schedule that failed, not the next one.
+  failed = null;
+  page.remedy.hidden = true;
   ready();
   const bytes = file ? await file.arrayBuffer() : null;
   if (choice !== choices) return;  // another was picked meanwhile
@@ -179,12 +198,13 @@ function clearResult() {
   page.messages.textContent = '';
 }
 
-async function convert(event) {
+async function convert(event, anyway = false) {
   if (event) event.preventDefault();
   if (!schedule || !worker || run) return;
   clearResult();
+  failed = null;
   const own = page.own.files[0];
-  run = { started: performance.now(), name: null, renamed: false, parts: [] };
+  run = {started: performance.now(), schedule, name: null, type: null, renamed: false, parts: []};
   page.outcome.textContent = 'Converting ' + schedule.name + '…';
   setStatus('Converting ' + schedule.name + '…', true);
   ready();
@@ -192,11 +212,16 @@ async function convert(event) {
   // The worker gets its own copy of the schedule: the page keeps one for
   // another conversion.
   const bytes = schedule.bytes.slice(0);
-  worker.postMessage({
-    type: 'convert', schedule: { name: schedule.name, bytes }, limit,
-    template: '/templates/' + templateName() + '.dat',
-    own: own ? { name: own.name, bytes: await own.arrayBuffer() } : null,
-  }, [bytes]);
+  worker.postMessage(
+      {
+        type: 'convert',
+        schedule: {name: schedule.name, bytes},
+        limit,
+        anyway,
+        template: '/templates/' + templateName() + '.dat',
+        own: own ? {name: own.name, bytes: await own.arrayBuffer()} : null,
+      },
+      [bytes]);
 }
 
 function took() {
@@ -216,23 +241,27 @@ function finish(outcome) {
 }
 
 function done(code, kind) {
-  start = kind;
   const name = run.name;
-  if (code === 0) offer(name, run.parts);
-  let outcome = (outcomes[code] || 'Stopped with exit code ' + code + '.');
-  if (code === 0) outcome += ' It took ' + took() + '.';
-  if (code === 0 && run.renamed)
-    outcome += ' The document is named ' + name + ', since ' + schedule.name + ' is the schedule itself.';
-  if (code !== 0 && remedies[start]) {
-    page.remedyText.textContent = remedies[start];
-    page.anyway.hidden = start !== 1 && start !== 2;
+  const ok = code === facts.exit.ok;
+  if (ok) offer(name, run.type, run.parts);
+  const said = Object.keys(facts.exit).find((key) => facts.exit[key] === code);
+  let outcome = outcomes[said] || 'Stopped with exit code ' + code + '.';
+  if (ok) outcome += ' It took ' + took() + '.';
+  if (ok && run.renamed)
+    outcome += ' The document is named ' + name + ', since ' + run.schedule.name +
+        ' is the schedule itself.';
+  if (!ok && remedies[kind]) {
+    failed = {schedule: run.schedule, kind};
+    page.remedyText.textContent = remedies[kind];
+    page.anyway.hidden = !facts.anyway.includes(kind);
     page.remedy.hidden = false;
   }
   finish(outcome);
+  // The outcome and what it offers come into view.
+  (ok ? page.download : page.result).scrollIntoView({block: 'nearest'});
 }
 
-function offer(name, parts) {
-  const type = name.endsWith('.html') ? 'text/html' : name.endsWith('.rtf') ? 'application/rtf' : 'text/plain';
+function offer(name, type, parts) {
   const blob = new Blob(parts, { type });
   url = URL.createObjectURL(blob);
   page.download.href = url;
@@ -258,27 +287,11 @@ function stop() {
   if (run) restart('Stopped: you stopped the conversion after ' + took() + '. No document was made.');
 }
 
-// The schedule as UTF-8 with its byte-order mark, as a correctly saved
-// file holds it: from UTF-16 in either byte order, with its mark or
-// without, or from UTF-8 without the mark.
-function withMark(bytes, start) {
-  const b = new Uint8Array(bytes);
-  let text;
-  if (start === 1) {
-    const big = (b[0] === 0xFE && b[1] === 0xFF) || (!(b[0] === 0xFF && b[1] === 0xFE) && b[0] === 0);
-    text = new TextEncoder().encode(new TextDecoder(big ? 'utf-16be' : 'utf-16le').decode(b));
-  } else {
-    text = b;
-  }
-  const marked = new Uint8Array(text.length + 3);
-  marked.set([0xEF, 0xBB, 0xBF]);
-  marked.set(text, 3);
-  return marked.buffer;
-}
-
+// Converts the schedule that failed again, read as the program reads a
+// file saved rightly; only while that schedule is still the one picked.
 page.anyway.addEventListener('click', () => {
-  schedule = { name: schedule.name, bytes: withMark(schedule.bytes, start) };
-  convert();
+  if (!failed || failed.schedule !== schedule || !facts.anyway.includes(failed.kind)) return;
+  convert(null, true);
 });
 page.schedule.addEventListener('change', () => chooseSchedule(page.schedule.files[0]));
 page.template.addEventListener('change', showPicture);

@@ -7,32 +7,31 @@
 //
 // Messages from the page:
 //   {type: 'convert', schedule: {name, bytes}, template: path,
-//    own: {name, bytes} or null, limit: bytes}
+//    own: {name, bytes} or null, limit: bytes, anyway: bool}
 // Messages to the page:
-//   {type: 'ready', pictures: {name: ArrayBuffer}}
-//   {type: 'named', name, renamed}   the document's name, before the run
+//   {type: 'ready', pictures: {name: ArrayBuffer}, facts}
+//   {type: 'named', name, documentType, renamed}   the document, before the run
 //   {type: 'messages', text}         lines the program wrote, as it goes
 //   {type: 'part', bytes}            the next piece of the document
 //   {type: 'done', code, start}      the exit code; what the schedule is
 //   {type: 'limit'}                  the document grew past the limit
 //   {type: 'failed', message}        anything else that went wrong
+// The program's own facts (its exit codes, what a schedule may be) come
+// from lyricrtf_facts, and every rule of a conversion from the program.
 'use strict';
 
-let text = '';         // what the program wrote and the page has not seen
-let shown = 0;         // when that went to the page last
-let quiet = false;     // while the page's questions are asked: nothing shows
+let text = '';  // what the program wrote and the page has not seen
 const decoder = new TextDecoder();
 let written = null;   // the document being written: {path, part, used, total, limit}
 
 // What the program writes to its error stream: a file here, as when it is
-// redirected, so that it writes titles in large pieces. They go to the page
-// a few times a second, whole lines only: a report of thousands of songs
-// writes a title for each.
+// redirected. The program lets titles wait a tenth of a second at most and
+// writes them together; they go to the page as they come, whole lines
+// only.
 function writeMessages(buffer, offset, length) {
-  if (!quiet) {
-    text += decoder.decode(new Uint8Array(buffer.buffer, buffer.byteOffset + offset, length), { stream: true });
-    if (performance.now() - shown > 100) showLines();
-  }
+  text += decoder.decode(
+      new Uint8Array(buffer.buffer, buffer.byteOffset + offset, length), {stream: true});
+  showLines();
   return length;
 }
 
@@ -41,7 +40,6 @@ function showLines() {
   if (end < 0) return;
   postMessage({ type: 'messages', text: text.slice(0, end) });
   text = text.slice(end + 1);
-  shown = performance.now();
 }
 
 // The document goes to the page in parts of a few MB as it is written, not
@@ -78,33 +76,37 @@ function clear(folder) {
   for (const name of FS.readdir(folder)) if (name !== '.' && name !== '..') FS.unlink(folder + '/' + name);
 }
 
-// The name that the program gives the document, unless that is the
-// schedule's own: then NAME-lyrics with the same extension.
-function documentName(template, schedule) {
-  quiet = true;  // the template's warnings come with the run itself
-  let name = Module.ccall('lyricrtf_document_name', 'string', ['string', 'string'], [template, schedule]);
-  quiet = false;
-  const renamed = name === schedule;
-  if (renamed) name = name.replace(/^([^.]*)/, '$1-lyrics');
-  return { name, renamed };
-}
+const call = (name, returns, ...args) =>
+    Module.ccall(name, returns, args.map(() => 'string'), args);
 
-function convert({ schedule, template, own, limit }) {
+// The schedule lies in /conversion under the user's own name, and the
+// program takes it from the page without a command line: a name such as
+// "-dash.txt", or one of any length, is never read as an option or
+// refused.
+function convert({schedule, template, own, limit, anyway}) {
   clear('/conversion');
   clear('/own');
   FS.chdir('/conversion');
   FS.writeFile(schedule.name, new Uint8Array(schedule.bytes), { canOwn: true });
+  // Saved as UTF-16 or without the mark: read as the file saved rightly.
+  if (anyway) call('lyricrtf_mark', 'number', schedule.name);
   if (own) {
     template = '/own/' + own.name;
     FS.writeFile(template, new Uint8Array(own.bytes), { canOwn: true });
   }
-  const { name, renamed } = documentName(template, schedule.name);
-  postMessage({ type: 'named', name, renamed });
-  shown = 0;  // the first titles show at once
-  written = { path: '/conversion/' + name, part: new Uint8Array(partSize), used: 0, total: 0, limit };
+  const document = JSON.parse(call('lyricrtf_document', 'string', template, schedule.name));
+  postMessage(
+      {type: 'named', name: document.name, documentType: document.type, renamed: document.renamed});
+  written = {
+    path: '/conversion/' + document.name,
+    part: new Uint8Array(partSize),
+    used: 0,
+    total: 0,
+    limit
+  };
   let code;
   try {
-    code = Module.callMain(['-c', template, '-o', name, schedule.name]);
+    code = call('lyricrtf_convert', 'number', template, schedule.name, document.name);
   } catch (error) {
     showLines();
     postMessage(/output limit/.test(error.message) ? { type: 'limit' } : { type: 'failed', message: String(error) });
@@ -113,7 +115,7 @@ function convert({ schedule, template, own, limit }) {
   showLines();
   sendPart();
   written = null;
-  const start = code === 0 ? 0 : Module.ccall('lyricrtf_report_start', 'number', ['string'], [schedule.name]);
+  const start = call('lyricrtf_report_start', 'string', schedule.name);
   postMessage({ type: 'done', code, start });
 }
 
@@ -122,7 +124,6 @@ onmessage = (event) => {
 };
 
 var Module = {
-  thisProgram: 'lyricrtf',
   noInitialRun: true,
   print: () => {},
   printErr: () => {},
@@ -140,7 +141,8 @@ var Module = {
     FS.mkdir('/own');
     const pictures = {};
     for (const name of FS.readdir('/pictures'))
-      if (name.endsWith('.png')) pictures[name.slice(0, -4)] = FS.readFile('/pictures/' + name).buffer;
-    postMessage({ type: 'ready', pictures });
+      if (name.endsWith('.png'))
+        pictures[name.slice(0, -4)] = FS.readFile('/pictures/' + name).buffer;
+    postMessage({type: 'ready', pictures, facts: JSON.parse(call('lyricrtf_facts', 'string'))});
   },
 };

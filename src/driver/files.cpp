@@ -10,6 +10,7 @@
 
 #include "driver/terminal.h"
 #include "report/reader.h"
+#include "text/characters.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -64,6 +65,48 @@ Start start_of(std::string_view head) {
   if (head.size() == report_head_size) head = whole_characters(head);
   const bool text = head.find('\0') == std::string_view::npos && valid_utf8(head) == head;
   return text ? Start::utf8_without_mark : Start::other;
+}
+
+const char* start_name(Start start) {
+  switch (start) {
+    case Start::mark: return "mark";
+    case Start::utf16: return "utf16";
+    case Start::utf8_without_mark: return "utf8WithoutMark";
+    case Start::empty: return "empty";
+    case Start::document: return "document";
+    default: return "other";
+  }
+}
+
+bool saved_with_mark(std::string_view bytes, std::string& marked) {
+  const Start start = start_of(bytes.substr(0, report_head_size));
+  if (start != Start::utf16 && start != Start::utf8_without_mark) return false;
+  marked = "\xEF\xBB\xBF";
+  if (start == Start::utf8_without_mark) {
+    marked += bytes;
+    return true;
+  }
+  // The byte order: the mark's, or where the zero byte of an ASCII
+  // letter stands.
+  const bool big =
+      bytes.substr(0, 2) == "\xFE\xFF" || (bytes.substr(0, 2) != "\xFF\xFE" && bytes[0] == 0);
+  auto unit = [&](size_t i) {
+    const auto a = static_cast<unsigned char>(bytes[i]),
+               b = static_cast<unsigned char>(bytes[i + 1]);
+    return static_cast<char32_t>(big ? a << 8 | b : b << 8 | a);
+  };
+  size_t i = bytes.substr(0, 2) == "\xFE\xFF" || bytes.substr(0, 2) == "\xFF\xFE" ? 2 : 0;
+  for (; i + 1 < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+        unit(i + 2) < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    }
+    append_utf8(marked, is_scalar(c) ? c : replacement_character);
+  }
+  if (i < bytes.size()) append_utf8(marked, replacement_character);  // half a unit at the end
+  return true;
 }
 
 #ifdef _WIN32

@@ -37,6 +37,14 @@ enum class Start {
 // show it to be; `mark` only for the UTF-8 byte-order mark.
 Start start_of(std::string_view head);
 
+// A Start's name, as the web page knows it.
+const char* start_name(Start start);
+
+// The bytes of a report saved as UTF-16 (either byte order, with its mark
+// or without) or as UTF-8 without its mark, as they should have been
+// saved: UTF-8 with the byte-order mark. False for any other bytes.
+bool saved_with_mark(std::string_view bytes, std::string& marked);
+
 // What tells one file from another on its volume: the device and inode on
 // POSIX, the volume serial number and file index on Windows. Two names, a
 // link or another spelling of a path, name one file when their ids are

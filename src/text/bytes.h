@@ -124,7 +124,7 @@ class PaddedBuffer {
     friend class PaddedBuffer;
     From(const char* base, size_t limit) : base_(base), limit_(limit) {}
     const char* base_;
-    size_t limit_;
+    [[maybe_unused]] size_t limit_;  // for the checks of the debug and fuzz builds
   };
   From from(size_t at) const {
     assert(at <= capacity_);
