@@ -9,7 +9,12 @@
 # printer's border; page counts stay within each template's bounds. Every
 # RTF document must be 7-bit ASCII and every control word in it end with
 # a space, a digit or a brace. A booklet edited as its comments say, with a
-# title line of a volunteer's own, must show that line.
+# title line of a volunteer's own, must show that line. And what a
+# volunteer would look for: no slide without text, each slide's text in
+# the middle of the slide; every chorus that the report repeats printed
+# again where it is cued; the booklet's "(x2)"; no large-print page that
+# begins without a title and holds two lines or fewer. The song list must
+# open in LibreOffice Calc as one row a song with lyrics, in four columns.
 # Usage: gallery_test.sh PROGRAM SOURCE_DIR
 set -euo pipefail
 program=$(realpath "$1")
@@ -33,6 +38,8 @@ for report in sample long; do
   "$program" -c lines.dat -o "$report-lines.txt" "$report.txt" 2>/dev/null
   grep -v '^=\?$' "$report-lines.txt" >"$report.expected"
 done
+printf '%%#text\n%%Schedule\n%%C\n%%\\\n%%Song\n%%T\n\n%%\\\n' >titles.dat
+"$program" -c titles.dat -o titles.txt sample.txt 2>/dev/null
 
 shows_in_order() {
   local rest line
@@ -89,12 +96,68 @@ while read -r name paper min max long_min long_max; do
 done <<<"$table"
 
 # The volunteer's booklet, edited as its comments say: another font, and a
-# title line with the schedule's name after %C, its percent sign doubled.
+# title line with the schedule's name on a line after %C, its percent sign
+# doubled.
 sed -e 's/Georgia;/DejaVu Sans Mono;/' \
-  -e 's/^%C\\pard/%C\\pard \\qc \\f1 \\fs28 \\b St Mary’s Church – %S – 100%% joy\\b0 \\par \n\\pard/' \
+  -e 's/^%C$/%C\n\\pard \\qc \\f1 \\fs28 \\b St Mary’s Church – %S – 100%% joy\\b0 \\par /' \
   "$source/data/templates/booklet.dat" >volunteer.dat
 "$program" -c volunteer.dat -o volunteer.rtf sample.txt 2>/dev/null
 documents+=(volunteer.rtf)
+
+# A line of lyrics that the report cues again after another: the chorus of
+# "It Is Well" after its second verse, and the last chorus of "Il est né".
+# The repeated line must follow within a label's room.
+repeats_cued() {
+  local text rest before after
+  text=$(tr -s ' \t\r\n\f' ' ' <"$1")
+  while IFS='|' read -r before after; do
+    rest=${text#*"$before"}
+    [ "$rest" != "$text" ] && [[ ${rest:0:40} == *"$after"* ]] ||
+      fail "$1: \"$after\" is not repeated after \"$before\""
+  done <<'EOF'
+And hath shed His own blood for my soul.|It is well with my soul,
+Nous attendions cet heureux temps.|Il est né, le divin Enfant,
+EOF
+}
+
+# Each slide has text, and its text lies in the middle of the slide,
+# within a tenth of the slide across and from top to bottom.
+slides_centred() {
+  awk -v file="$1" '
+    function attr(name) {
+      if (!match($0, name "=\"[^\"]*\"")) return -1
+      return substr($0, RSTART + length(name) + 2, RLENGTH - length(name) - 3) + 0
+    }
+    function judge() {
+      if (page == 0) return
+      if (words == 0) { print file ": slide " page " has no text"; bad = 1; return }
+      dx = (x0 + x1) / 2 - w / 2; dy = (y0 + y1) / 2 - h / 2
+      if (dx < -w / 10 || dx > w / 10 || dy < -h / 10 || dy > h / 10) {
+        printf "%s: the text of slide %d is off the middle by %.0f, %.0f points\n", file, page, dx, dy
+        bad = 1
+      }
+    }
+    /<page / { judge(); page++; words = 0; w = attr("width"); h = attr("height") }
+    /<word / { x = attr("xMin"); y = attr("yMin"); X = attr("xMax"); Y = attr("yMax")
+               if (!words || x < x0) x0 = x; if (!words || y < y0) y0 = y
+               if (!words || X > x1) x1 = X; if (!words || Y > y1) y1 = Y; words++ }
+    END { judge(); exit bad }' "$1.bbox.html" || fail "$1: a slide is blank or its text off the middle"
+}
+
+# A large-print page that does not begin with a song's title holds more
+# than two lines: no stanza's tail alone, nor a copyright line left over.
+no_orphan_pages() {
+  local pages page first count
+  pages=$(pdfinfo "$1" | awk '/^Pages:/ { print $2 }')
+  for ((page = 1; page <= pages; page++)); do
+    pdftotext -f $page -l $page -layout "$1" - |
+      sed '/^[[:space:]]*$/d; s/^[[:space:]]*//; s/[[:space:]]*$//' >page.text
+    first=$(head -n 1 page.text)
+    count=$(wc -l <page.text)
+    grep -qxF -- "$first" titles.txt || [ "$count" -gt 2 ] ||
+      fail "$1: page $page begins without a title and holds $count lines: $(tr '\n' '|' <page.text)"
+  done
+}
 
 soffice -env:UserInstallation="file://$work/profile" --headless --convert-to pdf "${documents[@]}" >/dev/null 2>&1
 while read -r name paper min max long_min long_max; do
@@ -107,6 +170,12 @@ while read -r name paper min max long_min long_max; do
     pages=$(pdfinfo "$pdf" | awk '/^Pages:/ { print $2 }')
     if [ $report = sample ]; then low=$min high=$max; else low=$long_min high=$long_max; fi
     [ "$pages" -ge "$low" ] && [ "$pages" -le "$high" ] || fail "$pdf: $pages pages, not $low to $high"
+    repeats_cued "$pdf.text"
+    case $name in
+      slides) slides_centred "$pdf" ;;
+      large-print*) no_orphan_pages "$pdf" ;;
+      booklet*) grep -qF '(x2)' "$pdf.text" || fail "$pdf: the tag's (x2) does not show" ;;
+    esac
   done
 done <<<"$table"
 pdftotext -raw volunteer.pdf volunteer.text
@@ -118,4 +187,22 @@ grep -qF 'DejaVuSansMono' <(pdffonts volunteer.pdf) || fail "the volunteer's fon
 [ -z "$(xmllint --html --noout web.html 2>&1)" ] || fail "web: $(xmllint --html --noout web.html 2>&1)"
 xmllint --html --xpath 'string(//body)' web.html >web.text
 shows_in_order web.text sample.expected
-echo "the gallery's documents show every title and line, on A4 and on Letter"
+repeats_cued web.text
+
+# The song list, as LibreOffice Calc reads it (UTF-8, commas, quotes): a
+# row of headings, then a row of four cells for each song with lyrics.
+"$program" -c song-list -o songs.csv sample.txt 2>/dev/null
+soffice -env:UserInstallation="file://$work/profile" --headless --infilter="CSV:44,34,76,1" \
+  --convert-to html songs.csv >/dev/null 2>&1
+[ -f songs.html ] || fail "Calc did not read the song list"
+rows=$(xmllint --html --xpath 'count(//table//tr)' songs.html 2>/dev/null)
+songs=$(wc -l <titles.txt)
+[ "$rows" = $((songs + 1)) ] || fail "the song list has $rows rows, not $((songs + 1))"
+for ((row = 1; row <= rows; row++)); do
+  cells=$(xmllint --html --xpath "count(//table//tr[$row]/td)" songs.html 2>/dev/null)
+  [ "$cells" = 4 ] || fail "row $row of the song list has $cells cells"
+done
+xmllint --html --xpath '//table//tr[position() > 1]/td[1]' songs.html 2>/dev/null |
+  sed 's/<[^>]*>//g; s/&amp;/\&/g; /^[[:space:]]*$/d' >songs.titles
+cmp -s songs.titles titles.txt || fail "the song list's titles differ: $(diff songs.titles titles.txt)"
+echo "the gallery's documents show every title and line, as a volunteer wants them, on A4 and on Letter; Calc reads the song list"
