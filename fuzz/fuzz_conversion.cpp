@@ -1,10 +1,11 @@
 // A whole conversion: the input up to its first zero byte is the template
 // file, the rest the report; both go through the real readers. The report
-// is read once in the reader's blocks of 64 KiB and once in blocks of 7
-// bytes, so that every character and line crosses a block's end: both must
-// agree byte for byte, in the document and in what they say. A declared format's document is what
-// the format promises, whatever the template and the report hold: 7-bit ASCII in RTF, well-formed
-// UTF-8 in HTML and text.
+// is read once in the reader's blocks of 64 KiB and once in small blocks
+// of 1 to 64 bytes, as the input's last byte picks, so that every character
+// and line crosses a block's end somewhere: both must agree byte for byte,
+// in the document and in what they say. A declared format's document is
+// what the format promises, whatever the template and the report hold:
+// 7-bit ASCII in RTF, well-formed UTF-8 in HTML, text and CSV.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -59,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                            : std::string(1, '\0');
   lyricrtf::Format format;
   std::string said, said_again;
-  const std::string output = convert(data, split, report, 7, format, said);
+  const size_t block = size ? 7 + data[size - 1] % 58 : 7;
+  const std::string output = convert(data, split, report, block, format, said);
   if (output != convert(data, split, report, lyricrtf::default_block_size, format, said_again) ||
       said != said_again)
     std::abort();

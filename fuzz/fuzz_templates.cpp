@@ -12,6 +12,8 @@ const char report[] =
     "\xEF\xBB\xBF"
     "Schedule Detail\nfor Fuzz.sch\nHymn\nVerse 1\na\nb\nChorus\nc\n      \nA\nc\nN\n";
 
+ssize_t discard(void*, const char*, size_t size) { return static_cast<ssize_t>(size); }
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -23,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(templates);
 
   FILE* in = fmemopen(const_cast<char*>(report), sizeof report - 1, "rb");
-  FILE* out = std::fopen("/dev/null", "wb");
+  // The document goes nowhere, without a call to the system for each run.
+  FILE* out = fopencookie(nullptr, "w", {nullptr, discard, nullptr, nullptr});
   lyricrtf::Report reader(in, c.format);
   lyricrtf::starts_with_mark(reader);
   lyricrtf::put_schedule(c, out, reader);

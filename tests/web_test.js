@@ -55,7 +55,7 @@ fs.writeFileSync(file(longName), sample);
 fs.writeFileSync(
     file('chain.txt'),
     '\uFEFF' +
-        'Schedule Detail\nfor B.sch\nT\n      \nA\nc\nx%C%N\n'.repeat(1100));
+        'Schedule Detail\nfor B.sch\nT\n      \nA\nc\nx%C%N\n\n'.repeat(1100));
 fs.writeFileSync(file('chain.dat'), '%Schedule\n%C%N\n%\\\n');
 // The second song's number runs a slot that expands without end: its
 // title must show meanwhile.

@@ -1,6 +1,7 @@
 #include "report/reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -20,8 +21,10 @@ constexpr size_t carried_max = 4;
 
 // The first read asks for this much, each next one for twice as much, up
 // to the block size: a small report costs what it holds, a large one is
-// soon read a whole block at a time.
-constexpr size_t first_read = 4096;
+// soon read a whole block at a time. The window and the list of line feeds
+// start at room for as much, so that small blocks do not make them grow
+// again and again.
+constexpr size_t first_read = 1024;
 
 // Whether a byte stands for itself in the window and is not marked: not a
 // carriage return, a form feed or a zero, nor special in the format; for
@@ -31,6 +34,17 @@ constexpr bool is_plain(unsigned char b, Format format) {
   return b < (format == Format::none ? 0xC0 : 0x80) && b != '\r' && b != '\f' && b != 0 &&
          !is_special(b, format);
 }
+
+// is_plain of every byte, looked up: the bytes that the 32-byte steps leave
+// (a block's last few, and all of a small block's) take one load each
+// instead of a compare for each special character.
+template <Format format>
+constexpr std::array<bool, 256> plain_bytes = [] {
+  std::array<bool, 256> plain{};
+  for (int b = 0; b < 256; ++b)
+    plain[static_cast<size_t>(b)] = is_plain(static_cast<unsigned char>(b), format);
+  return plain;
+}();
 
 // What the window keeps of a character that took more than one byte
 // (from U+0080 on, or a lead byte's value cut off by the end of the file):
@@ -114,7 +128,7 @@ size_t copy_plain_run(const unsigned char* p, size_t n, char* out, size_t out_at
     if (stops) return i + static_cast<size_t>(__builtin_ctz(stops));
   }
 #endif
-  for (; i < n && is_plain(p[i], format); ++i) {
+  for (; i < n && plain_bytes<format>[p[i]]; ++i) {
     out[i] = static_cast<char>(p[i]);
     if (p[i] == '\n') *feeds++ = out_at + i;
   }
@@ -225,7 +239,7 @@ void Report::make_room(size_t bytes) {
     forget_before_keep();
     if (window_.capacity() - end_ < room) {
       // A record larger than the window: it grows, as far as the record needs.
-      PaddedBuffer grown(std::max(2 * window_.capacity(), end_ + room));
+      PaddedBuffer grown(std::max({2 * window_.capacity(), end_ + room, first_read}));
       if (end_ > 0) std::memcpy(grown.data(), window_.data(), end_);
       window_ = std::move(grown);
     }
@@ -234,7 +248,7 @@ void Report::make_room(size_t bytes) {
   // the decoder's three stores past the last.
   const size_t feeds_needed = feed_count_ + bytes + 4;
   if (feeds_needed > feed_capacity_) {
-    const size_t capacity = std::max(2 * feed_capacity_, feeds_needed);
+    const size_t capacity = std::max({2 * feed_capacity_, feeds_needed, first_read / 8});
     std::unique_ptr<size_t[]> feeds(new size_t[capacity]);
     std::copy(feeds_.get(), feeds_.get() + feed_count_, feeds.get());
     feeds_ = std::move(feeds);

@@ -13,15 +13,18 @@ namespace lyricrtf {
 
 namespace {
 
-// Deepest nesting of slot expansions; a deeper one is left out. A level
-// takes one frame each of expand_slot, put_slot, run_directive and the
-// walk between them: 240 bytes of stack with g++ -O2 on x86-64, 210 with
-// clang, and about 1.9 KiB under AddressSanitizer
-// (NestingUsesTheStackItIsBudgeted in rules_test.cpp measures it). The
-// deepest nesting thus needs about 240 KB natively, well within the 8 MiB
-// of a Linux main thread and the 2 MiB that the Windows build reserves,
-// and 1.9 MB under the sanitizers; the web edition sets 1 MiB of stack
-// (CMakeLists.txt), where a level takes about 300 bytes.
+// Deepest nesting of slot expansions; a deeper one is left out. Its stack
+// budget: a level of the deepest chain (a record's text that runs a song
+// loop, whose next record's text runs the next) takes 204 bytes with g++
+// -O3 on x86-64, 220 with clang, 943 in the debug build under
+// AddressSanitizer (TheDeepestNestingStaysWithinItsStackBudget in
+// rules_test.cpp measures it): 1000 levels need about 215 KB natively,
+// well within the 8 MiB of a Linux main thread and the 2 MiB that a
+// MinGW-w64 program reserves on Windows, and under 1 MB with the
+// sanitizers. In WebAssembly a level takes about 70 bytes of the
+// program's own stack: the 1000-deep chain fails with 64 KiB (the default
+// of newer Emscripten releases) and runs with 80 KiB; the web edition sets
+// 1 MiB (CMakeLists.txt), and web_test.js runs the chain.
 constexpr size_t max_nesting = 1000;
 
 // Where the song loop puts a record's texts. The label (slot L) goes
@@ -67,7 +70,7 @@ void flush(Conversion& c, FILE* out) {
 void grow(Conversion& c, size_t wanted) {
   if (c.pending_capacity >= output_buffer_size) return;
   const size_t capacity =
-      std::min(output_buffer_size, std::max({2 * c.pending_capacity, wanted, size_t{4096}}));
+      std::min(output_buffer_size, std::max({2 * c.pending_capacity, wanted, size_t{1024}}));
   std::unique_ptr<char[]> grown(new char[capacity + room_past_text]);
   if (c.pending_size) std::memcpy(grown.get(), c.pending.get(), c.pending_size);
   c.pending = std::move(grown);
