@@ -5,7 +5,7 @@
 # same from a console window (cmd /c: it does not wait), and a double click
 # (no arguments: a typed line with an accented file name). The titles must
 # show as characters: 8-bit codes (’ “ ” é) and, with %#rtf, Greek and
-# Cyrillic.
+# Cyrillic; the last line of a run that succeeds names the document.
 # Usage: console_test.sh EXE SOURCE_DIR WINE_COMMAND...
 set -euo pipefail
 exe=$(realpath "$1")
@@ -39,6 +39,7 @@ start "$(printf '%q' "$exe") sunday.txt"
 shows '(hit return to exit)...' || fail "a drop does not wait"
 grep -qF 'Il est né, le divin Enfant' <<<"$(screen)" && grep -qF 'Χριστός ανέστη – Христос воскресе' <<<"$(screen)" ||
   fail "a drop does not show the titles as characters"
+grep -qF 'Document written: sunday.rtf' <<<"$(screen)" || fail "a drop does not say where the document went"
 ! grep -q 'EXIT=' <<<"$(screen)" || fail "a drop ended without waiting"
 term send-keys -t "run$runs" Enter
 shows 'EXIT=0' || fail "a drop did not end with exit code 0 on Return"
@@ -49,6 +50,7 @@ grep -q 'Amazing Grace' sunday.rtf || fail "a drop did not convert"
 start "cmd /c $(printf '%q' "$exe") -c eight-bit.dat quotes.txt"
 shows 'EXIT=0' || fail "cmd /c did not end by itself"
 grep -qF '’Tis “so”, café' <<<"$(screen)" || fail "8-bit titles do not show as characters"
+grep -qF 'Document written: quotes.rtf' <<<"$(screen)" || fail "cmd /c does not say where the document went"
 ! grep -q 'Program Complete' <<<"$(screen)" || fail "cmd /c waited"
 
 # A double click: a typed line with an accented file name.
@@ -59,4 +61,5 @@ shows '(hit return to exit)...' || fail "no closing lines after a typed line"
 term send-keys -t "run$runs" Enter
 shows 'EXIT=0' || fail "the typed line did not end with exit code 0"
 grep -q 'Amazing Grace' café.rtf || fail "café.txt was not converted"
+grep -qF 'Document written: café.rtf' <<<"$(screen)" || fail "the typed line's document is not named as characters"
 echo "lyricrtf.exe waits after a drop, and only then, and shows its titles as characters"

@@ -26,12 +26,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -49,25 +49,18 @@ std::string read_file(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// "\xHH" as the byte HH, and "\xHH{N}" as N of them.
 std::string unescape(const std::string& text) {
+  static const std::regex escaped(R"(\\x([0-9A-Fa-f]{2})(\{([0-9]+)\})?)");
   std::string bytes;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text.compare(i, 2, "\\x") == 0 && i + 3 < text.size() && isxdigit(text[i + 2]) &&
-        isxdigit(text[i + 3])) {
-      const char byte = static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
-      i += 3;
-      size_t count = 1, end = text.find('}', i);
-      if (i + 2 < text.size() && text[i + 1] == '{' && end != std::string::npos && end > i + 2 &&
-          text.find_first_not_of("0123456789", i + 2) == end) {
-        count = std::stoul(text.substr(i + 2, end - i - 2));
-        i = end;
-      }
-      bytes.append(count, byte);
-    } else {
-      bytes.push_back(text[i]);
-    }
+  auto at = text.cbegin();
+  for (std::sregex_iterator m(text.begin(), text.end(), escaped), end; m != end; ++m) {
+    bytes.append(at, (*m)[0].first);
+    bytes.append((*m)[3].matched ? std::stoul((*m)[3]) : 1,
+                 static_cast<char>(std::stoi((*m)[1], nullptr, 16)));
+    at = (*m)[0].second;
   }
-  return bytes;
+  return bytes.append(at, text.cend());
 }
 
 // What a file written in text mode holds: on Windows every line feed
@@ -124,17 +117,18 @@ Case parse(const std::string& file) {
       const std::string name = unescape(line.substr(4));
       std::string body, repeated;
       int times = 0;
+      static const std::regex repeat("=== ([0-9]+) times");
+      std::smatch count;
       while ((more = static_cast<bool>(std::getline(in, line)))) {
-        if (line == "=== end times") {
-          for (; times > 0; --times) body += repeated;
-        } else if (line.rfind("=== ", 0) == 0 && line.size() > 10 &&
-                   line.compare(line.size() - 6, 6, " times") == 0) {
-          times = std::stoi(line.substr(4));
-          repeated.clear();
-        } else if (line.rfind("=== ", 0) == 0) {
-          break;
-        } else {
+        if (line.rfind("=== ", 0) != 0) {
           (times ? repeated : body) += line + "\n";
+        } else if (line == "=== end times") {
+          for (; times > 0; --times) body += repeated;
+        } else if (std::regex_match(line, count, repeat)) {
+          times = std::stoi(count[1]);
+          repeated.clear();
+        } else {
+          break;
         }
       }
       if (!body.empty()) body.pop_back();

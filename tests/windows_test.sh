@@ -27,7 +27,7 @@ grep -q $'^Amazing Grace\r$' stderr || fail "titles are not shown line by line: 
 
 # A gallery template by its name alone, from templates beside the program.
 run -c slides /o 'out\s.rtf' 'sched\sunday.txt'
-grep -q 'pagebb' out/s.rtf || fail "-c slides did not take the gallery's slides.dat"
+grep -q 'vertalc' out/s.rtf || fail "-c slides did not take the gallery's slides.dat"
 
 # Wildcards match ignoring case; a pattern matching nothing stays as typed,
 # and a name with a wildcard in it is no valid file name.

@@ -64,7 +64,7 @@ def compiled_here(lines):
         if directive.startswith("#if"):
             windows = "_WIN32" in directive
             stack.append({"skip": windows and not directive.startswith("#ifndef"),
-                          "else_skip": (windows and directive.startswith("#ifndef")) or "__SSE2__" in directive})
+                          "else_skip": (windows and directive.startswith("#ifndef")) or "LYRICRTF_SSE2" in directive})
         elif directive.startswith("#else") and stack:
             stack[-1]["skip"] = stack[-1]["else_skip"]
         elif directive.startswith("#endif") and stack:

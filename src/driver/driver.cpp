@@ -21,7 +21,11 @@ namespace lyricrtf {
 
 namespace {
 
-// The two lengths the command line is checked for; every other name may be
+// The two lengths the command line is checked for: a report path of 128
+// characters or more, and without -c a program path of 127 or more (the
+// template file's name then took a byte more), were refused when names
+// were kept in buffers of 128 bytes. The messages that refuse them are
+// known to users and scripts, so the limits stay; every other name may be
 // of any length.
 constexpr size_t max_input_path = 127;
 constexpr size_t max_program_path = 126;

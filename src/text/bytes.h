@@ -138,8 +138,9 @@ class PaddedBuffer {
 
 // Copies `from` to `to`, which has room for a Block past its start: a
 // Block goes whatever the size is, and only a longer text takes a second
-// copy. Lyrics lines are of every length from 10 to 60 bytes, and a copy
-// that tested the length took a mispredicted branch on one line in three.
+// copy. Lyrics lines are of every length below a Block, and a copy that
+// tested the length would take a branch that no processor predicts for
+// them (bench/README.md has the figures).
 inline void copy_with_room(char* to, PaddedView from) {
   std::memcpy(to, from.data(), sizeof(Block));
   if (from.size() > sizeof(Block))

@@ -85,8 +85,8 @@ char* put_csv_field(char* to, std::string_view text) {
 // Which of the bytes of text[i..i+mask_bits) `format` writes otherwise, as a bit
 // mask. Bytes past the text's end count as special, so that a run of bytes
 // as they stand ends there. Lyrics lines are looked at a Block at a time:
-// most fit, and take one test that is mostly true; byte by byte, RTF
-// doubled the time of a conversion.
+// most fit, and take one test that is mostly true, where a test of each
+// byte took one for every character (bench/README.md).
 constexpr size_t mask_bits = 64;
 static_assert(mask_bits == room_past_text, "one mask covers a Block");
 #if LYRICRTF_SSE2
@@ -138,8 +138,8 @@ bool format_named(std::string_view name, Format& format) {
 char* put_formatted(char* to, PaddedView text, Format format) {
   if (format == Format::csv) return put_csv_field(to, text.text());
   for (size_t i = 0; i < text.size();) {
-    // One look at a Block serves every special character in it: a look
-    // after each one took a sixth more instructions to write RTF.
+    // One look at a Block serves every special character in it, not a look
+    // after each one.
     const size_t base = i;
     uint64_t mask = specials_at(text, base, format);
     for (;;) {

@@ -25,8 +25,8 @@ class Messages {
   using Sink = std::function<void(std::string_view text, Said said)>;
   Sink sink;
   // Whether each title goes at once, as a terminal shows progress. Else
-  // titles wait, and go together: a write for each took 1.5% of the
-  // instructions of a conversion.
+  // titles wait, and go together: a write for each is a call to the
+  // system for each song.
   bool at_once = true;
 
   // A song's title, on a line of its own.
