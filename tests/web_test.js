@@ -39,8 +39,13 @@ const nativeTemplate = (name) => path.join(path.dirname(native), name === 'lyric
 
 fs.writeFileSync(file('sunday.txt'), sample);
 fs.writeFileSync(file('nomark.txt'), sample.subarray(3));
-// Saved as "Unicode" by Notepad: UTF-16 little-endian with its mark.
+// Saved as "Unicode" by Notepad: UTF-16 little-endian with its mark; and
+// big-endian without a mark, with a character beyond U+FFFF (a pair of
+// UTF-16 codes) in a title, as the file it should have been is saved.
 fs.writeFileSync(file('u16.txt'), Buffer.concat([Buffer.from([0xFF, 0xFE]), Buffer.from(sample.subarray(3).toString('utf8'), 'utf16le')]));
+const notes = sample.toString('utf8').replace('Amazing Grace\n', 'Amazing Grace \u{1F3B5}\n');
+fs.writeFileSync(file('notes.txt'), notes);
+fs.writeFileSync(file('u16be.txt'), Buffer.from(notes.slice(1), 'utf16le').swap16());
 fs.writeFileSync(file('text.dat'), '%#text\n%Schedule\n%C\n%\\\n%Song\n%T\n%\\\n');
 // Names a command line would misread: an option, and one too long for it.
 const longName =
@@ -229,7 +234,8 @@ const shownOf = (page, selector) =>
     // Wrong files: the fatal lines, a remedy, no download; converted anyway
     // where the page can, as the correctly saved file. Another schedule
     // picked takes the remedy away, and its button acts on nothing else.
-    for (const [schedule, kind] of [['nomark.txt', 'without its byte-order mark'], ['u16.txt', 'UTF-16']]) {
+    for (const [schedule, kind, saved] of [['nomark.txt', 'without its byte-order mark', 'sunday.txt'],
+                                           ['u16.txt', 'UTF-16', 'sunday.txt'], ['u16be.txt', 'UTF-16', 'notes.txt']]) {
       const shown = await convert(page, schedule, {});
       const run = nativeRun(['-c', nativeTemplate('lyricrtf7'), '-o', 'x.rtf', schedule]);
       if (shown.messages + '\n' !== run.stderr || run.code !== 12) fail(`${schedule}: ${shown.messages}`);
@@ -243,7 +249,7 @@ const shownOf = (page, selector) =>
       await page.click('#convert-anyway');
       const anyway = await outcome(page);
       const output = schedule.replace('.txt', '.rtf');
-      nativeRun(['-c', nativeTemplate('lyricrtf7'), '-o', output, 'sunday.txt']);
+      nativeRun(['-c', nativeTemplate('lyricrtf7'), '-o', output, saved]);
       if (anyway.name !== output || !fs.readFileSync(file(output)).equals(Buffer.from(anyway.bytes)))
         fail(`${schedule} converted anyway differs from the file with its mark: ${anyway.outcome}`);
       console.log(`${schedule}: the fatal lines and a remedy; converted anyway, as the file saved with its mark`);

@@ -19,12 +19,14 @@ namespace {
 // stream's own buffer, with a second call and a copy, for every block.
 constexpr size_t carried_max = 4;
 
-// The first read asks for this much, each next one for twice as much, up
-// to the block size: a small report costs what it holds, a large one is
-// soon read a whole block at a time. The window and the list of line feeds
-// start at room for as much, so that small blocks do not make them grow
-// again and again.
-constexpr size_t first_read = 1024;
+// The first read asks for the head that tells what a file is (report_head_size),
+// each next one for twice as much, up to the block size: a large report is
+// soon read a whole block at a time. The window and the line feeds are
+// sized by the bytes read, from room for at least a few lines on, so that
+// a small report costs what it holds, and small blocks do not make them
+// grow again and again.
+constexpr size_t first_read = report_head_size;
+constexpr size_t least_room = 1024;
 
 // Whether a byte stands for itself in the window and is not marked: not a
 // carriage return, a form feed or a zero, nor special in the format; for
@@ -240,7 +242,7 @@ void Report::make_room(size_t bytes) {
     forget_before_keep();
     if (window_.capacity() - end_ < room) {
       // A record larger than the window: it grows, as far as the record needs.
-      PaddedBuffer grown(std::max({2 * window_.capacity(), end_ + room, first_read}));
+      PaddedBuffer grown(std::max({2 * window_.capacity(), end_ + room, least_room}));
       if (end_ > 0) std::memcpy(grown.data(), window_.data(), end_);
       window_ = std::move(grown);
     }
@@ -249,7 +251,7 @@ void Report::make_room(size_t bytes) {
   // the decoder's three stores past the last.
   const size_t feeds_needed = feed_count_ + bytes + 4;
   if (feeds_needed > feed_capacity_) {
-    const size_t capacity = std::max({2 * feed_capacity_, feeds_needed, first_read / 8});
+    const size_t capacity = std::max({2 * feed_capacity_, feeds_needed, least_room / 8});
     std::unique_ptr<size_t[]> feeds(new size_t[capacity]);
     std::copy(feeds_.get(), feeds_.get() + feed_count_, feeds.get());
     feeds_ = std::move(feeds);
