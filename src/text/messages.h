@@ -25,8 +25,9 @@ class Messages {
   using Sink = std::function<void(std::string_view text, Said said)>;
   Sink sink;
   // Whether each title goes at once, as a terminal shows progress. Else
-  // titles wait, and go together: a write for each is a call to the
-  // system for each song.
+  // titles wait, up to 64 KiB or a tenth of a second, and go together: a
+  // write for each is a call to the system (in the web edition, a message
+  // to the page) for each song.
   bool at_once = true;
 
   // A song's title, on a line of its own.
@@ -46,7 +47,7 @@ class Messages {
   // The most titles may wait: far less than a person notices, far more
   // than a conversion takes for a song.
   static constexpr std::chrono::milliseconds longest_wait{100};
-  static constexpr size_t most_waiting = 4096;
+  static constexpr size_t most_waiting = 64 * 1024;
   std::string waiting_;  // waiting_[0, size_) waits; it only grows
   size_t size_ = 0;
   bool utf8_ = false;                            // what waits is UTF-8
