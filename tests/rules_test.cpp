@@ -172,10 +172,9 @@ TEST(Runs, AReportThatFailsToBeReadEndsWhereItFailed) {
     FILE* f = open_source(source);
     const Converted converted = convert(templates, f, 7);
     std::fclose(f);
-    EXPECT_EQ(converted.document, fails_at == 0 ? "." : "[One a][Two b].") << fails_at;
-    EXPECT_EQ(converted.said, fails_at == 0 ? "" : "One\nTwo\n") << fails_at;
-    EXPECT_TRUE(converted.failed) << fails_at;
-    EXPECT_EQ(converted.error, EIO) << fails_at;
+    EXPECT_EQ(converted.document + converted.said,
+              fails_at == 0 ? "." : "[One a][Two b].One\nTwo\n");
+    EXPECT_TRUE(converted.failed && converted.error == EIO) << fails_at;
   }
 }
 
