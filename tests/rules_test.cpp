@@ -22,6 +22,14 @@
 
 namespace {
 
+// A stream that reads `bytes` (fmemopen is not on every platform).
+FILE* file_of(const std::string& bytes) {
+  FILE* f = std::tmpfile();
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::rewind(f);
+  return f;
+}
+
 TEST(Paths, AFileInTheRootStaysThere) {
   for (char separator : {'/', '\\'}) {
     std::string dir, name, ext, root(1, separator);
@@ -47,9 +55,7 @@ TEST(Formats, MarkEveryCharacterWrittenOtherwiseWhereverItStands) {
         std::string line(at, 'a');
         lyricrtf::append_utf8(line, c);
         line += std::string(at % 7, 'b') + "\n";
-        FILE* f = std::tmpfile();
-        std::fwrite(line.data(), 1, line.size(), f);
-        std::rewind(f);
+        FILE* f = file_of(line);
         lyricrtf::Report in(f, format);
         lyricrtf::Span span;
         ASSERT_TRUE(lyricrtf::get_line(in, span));
@@ -94,32 +100,26 @@ struct Converted {
 };
 
 Converted convert(const std::string& templates, FILE* r, size_t block) {
-  Converted converted{};
+  std::string said;
   lyricrtf::Conversion c;
-  c.messages.sink = [&converted](std::string_view text, lyricrtf::Said) { converted.said += text; };
+  c.messages.sink = [&said](std::string_view text, lyricrtf::Said) { said += text; };
   lyricrtf::init(c);
-  FILE* t = fmemopen(const_cast<char*>(templates.data()), templates.size(), "r");
+  FILE* t = file_of(templates);
   EXPECT_TRUE(lyricrtf::get_template(c, t));
   std::fclose(t);
-  char* bytes = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&bytes, &size);
+  FILE* out = std::tmpfile();
   lyricrtf::Report in(r, c.format, block);
   lyricrtf::put_schedule(c, out, in);
+  std::string document(static_cast<size_t>(std::ftell(out)), '\0');
+  std::rewind(out);
+  EXPECT_EQ(std::fread(document.data(), 1, document.size(), out), document.size());
   std::fclose(out);
-  converted.document.assign(bytes, size);
-  std::free(bytes);
-  converted.failed = in.failed();
-  converted.error = in.error();
-  converted.window = in.window_capacity();
-  return converted;
+  return {document, said, in.failed(), in.error(), in.window_capacity()};
 }
 
 // convert() of a report held in memory: the document.
 std::string expand(const std::string& templates, const std::string& report, size_t* window = nullptr) {
-  FILE* r = std::tmpfile();
-  std::fwrite(report.data(), 1, report.size(), r);
-  std::rewind(r);
+  FILE* r = file_of(report);
   const Converted converted = convert(templates, r, lyricrtf::default_block_size);
   std::fclose(r);
   if (window) *window = converted.window;
