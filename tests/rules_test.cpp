@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "driver/driver.h"
+#include "driver/files.h"
 #include "driver/terminal.h"
 #include "template/expander.h"
 #include "text/characters.h"
@@ -49,30 +50,60 @@ TEST(Formats, MarkEveryCharacterWrittenOtherwiseWhereverItStands) {
   std::vector<char32_t> characters = {0x80, 0xE9, 0xFF, 0x2019, 0xFFFD, 0x1F600};
   for (char32_t c = 1; c < 0x80; ++c)
     if (c != '\n' && c != '\f' && c != '\r') characters.push_back(c);
+  for (char32_t byte : {0x00, 0x80, 0xBF, 0xC0, 0xFF}) characters.push_back(0x80000000 | byte);
   for (Format format : {Format::none, Format::rtf, Format::html, Format::text})
     for (char32_t c : characters)
       for (size_t at : {0, 1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100}) {
-        std::string line(at, 'a');
-        lyricrtf::append_utf8(line, c);
+        std::string line(at, 'a');  // a stray byte, or a character in UTF-8
+        c >> 31 ? line.push_back(static_cast<char>(c)) : lyricrtf::append_utf8(line, c);
         line += std::string(at % 7, 'b') + "\n";
         FILE* f = file_of(line);
-        lyricrtf::Report in(f, format);
+        // In blocks of 7 bytes the decoder's bytes are looked up one by one.
+        lyricrtf::Report in(f, format, at % 2 ? 7 : lyricrtf::default_block_size);
         lyricrtf::Span span;
         ASSERT_TRUE(lyricrtf::get_line(in, span));
         std::vector<size_t> marks;
         in.marks_in(span, marks);
         const std::string_view text = in.text(span).text();
+        EXPECT_TRUE(text.find('\0') == text.npos &&
+                    (format == Format::none || lyricrtf::valid_utf8(text) == text));
         std::string written;  // without a format only a '%', which begins a directive
         if (format != Format::none) lyricrtf::append_formatted(written, text, format);
         const bool written_otherwise =
             format == Format::none ? text.find('%') != std::string_view::npos : written != text;
         EXPECT_EQ(marks.size() > 1, written_otherwise)
             << static_cast<int>(format) << " " << c << " at " << at;
-        if (written_otherwise) {
-          EXPECT_EQ(marks[0], span.at + at) << c << " at " << at;
-        }
+        EXPECT_TRUE(!written_otherwise || marks[0] == span.at + at) << c << " at " << at;
         std::fclose(f);
       }
+}
+
+TEST(Files, ReportsSavedOtherwiseAreReadAsTheyShouldHaveBeenSaved) {
+  // "Aé🎵" in UTF-16, either byte order, with its mark or without; a lone
+  // surrogate and half a code are U+FFFD.
+  const std::string marked =
+                        "\xEF\xBB\xBF"
+                        "A\xC3\xA9\xF0\x9F\x8E\xB5",
+                    bad = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> rows[] = {
+      {std::string("\xFF\xFE"
+                   "A\0\xE9\0\x3C\xD8\xB5\xDF",
+                   10),
+       marked},
+      {std::string("\xFE\xFF\0A\0\xE9\xD8\x3C\xDF\xB5", 10), marked},
+      {std::string("A\0\xE9\0\x3C\xD8\xB5\xDF", 8), marked},
+      {std::string("\0A\0\xE9\xD8\x3C\xDF\xB5", 8), marked},
+      {std::string("\0A\xD8\x3C\0", 5),
+       "\xEF\xBB\xBF"
+       "A" +
+           bad + bad},
+      {"A\xC3\xA9",
+       "\xEF\xBB\xBF"
+       "A\xC3\xA9"}};
+  std::string saved;
+  for (const auto& [bytes, expected] : rows)
+    EXPECT_TRUE(lyricrtf::saved_with_mark(bytes, saved) && saved == expected) << expected;
+  EXPECT_FALSE(lyricrtf::saved_with_mark("\xFF\xFF\xFF", saved));
 }
 
 #ifdef _WIN32
@@ -251,19 +282,15 @@ TEST(Pathological, ExtremeShapesConvertWhole) {
 // stack of our own, painted first: what is no longer paint was used.
 size_t stack_used(const std::string& templates, const std::string& report, std::string& output) {
   std::vector<unsigned char> stack(16 << 20, 0xA5);
-  struct Run {
-    const std::string &templates, &report;
-    std::string& output;
-  } run{templates, report, output};
+  std::function<void()> run = [&] { output = expand(templates, report); };
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   pthread_attr_setstack(&attributes, stack.data(), stack.size());
   pthread_t thread;
   pthread_create(
       &thread, &attributes,
-      [](void* argument) -> void* {
-        auto& r = *static_cast<Run*>(argument);
-        r.output = expand(r.templates, r.report);
+      [](void* body) -> void* {
+        (*static_cast<std::function<void()>*>(body))();
         return nullptr;
       },
       &run);
