@@ -44,6 +44,10 @@ struct Cut {
 // as the output does.
 constexpr size_t output_buffer_size = 64 * 1024;
 
+// How many slot expansions go by between two looks at the titles that
+// wait: a look reads the clock.
+constexpr unsigned expansions_per_tick = 256;
+
 struct Conversion {
   std::array<Slot, slot_count> escape;  // the slot table
   Format format = Format::none;          // the template file's last format line
@@ -60,7 +64,7 @@ struct Conversion {
   std::unique_ptr<char[]> pending;  // with room_past_text bytes past its capacity
   size_t pending_capacity = 0;
   size_t pending_size = 0;
-  unsigned until_tick = 0;  // slot expansions until the messages are looked at
+  unsigned until_tick = expansions_per_tick;  // slot expansions until the titles are looked at
 };
 
 inline PaddedView slot_text(const Conversion& c, int slot) { return c.escape[slot].text; }

@@ -39,10 +39,6 @@ constexpr std::array<std::pair<int, RecordText Record::*>, 5> record_slots = {{
 // Where the stanza loop puts a stanza's tag word, suffix and text.
 constexpr std::array<int, 3> stanza_slots = {tag_slot, suffix_slot, stanza_text_slot};
 
-// How many slot expansions go by between two looks at the titles that
-// wait: a look reads the clock.
-constexpr unsigned expansions_per_tick = 256;
-
 // The next directive of `text` from `at` on: where the literal run before
 // it ends, the byte after its '%' (0 where the text ends first, or ends in
 // a lone '%', which writes nothing), and where the text goes on.
@@ -282,7 +278,6 @@ void run_directive(Conversion& c, FILE* out, char d, Report& in) {
 void put_schedule(Conversion& c, FILE* out, Report& in) {
   c.inschd = 0;
   c.insong = 0;
-  c.until_tick = expansions_per_tick;
   grow(c, 0);  // every emit copies a Block into the buffer
   // The slots borrow texts from the report's window: they take copies
   // before it moves.
