@@ -22,6 +22,10 @@ PATH="/nowhere:$work/prefix/bin:$PATH" lyricrtf sunday.txt 2>"$work/installed.er
 "$build/lyricrtf" -o "$work/built.rtf" sunday.txt 2>"$work/built.err"
 cmp sunday.rtf "$work/built.rtf"
 cmp "$work/installed.err" "$work/built.err"
+# Started without arguments, as by a double click: the typed name converts
+# with the template file beside the program, not in the current folder.
+rm sunday.rtf && printf 'sunday.txt\n\n' | PATH="$work/prefix/bin:$PATH" lyricrtf >/dev/null 2>&1
+cmp sunday.rtf "$work/built.rtf"
 grep -q 'Amazing Grace' sunday.rtf
 PATH="$work/prefix/bin:$PATH" lyricrtf -c slides -o slides.rtf sunday.txt 2>/dev/null
 "$build/lyricrtf" -c "$source/data/templates/slides.dat" -o "$work/slides.rtf" sunday.txt 2>/dev/null

@@ -228,9 +228,7 @@ int options(int argc, char** argv, Command& command, const Platform& platform) {
       case 'O':
         if (i + 1 < argc) command.output = argv[++i];
         break;
-      default:
-        std::fprintf(stderr, "Unknown option %s\n", arg);
-        break;
+      default: std::fprintf(stderr, "Unknown option %s\n", arg);
     }
   }
   return 0;

@@ -266,20 +266,12 @@ bool Report::refill() {
     if (at_eof_ && raw_size_ == 0) return false;
     size_t n = raw_size_;
     if (!at_eof_) {
-      const size_t asked_last = raw_capacity_ > 0 ? raw_capacity_ - carried_max : 0;
-      const size_t ask = std::min(block_size_, std::max(first_read, 2 * asked_last));
-      if (raw_capacity_ < ask + carried_max) {
-        std::unique_ptr<unsigned char[]> raw(new unsigned char[ask + carried_max]);
-        if (raw_size_ > 0) std::memcpy(raw.get(), raw_.get(), raw_size_);
-        raw_ = std::move(raw);
-        raw_capacity_ = ask + carried_max;
-      }
-      const size_t got = std::fread(raw_.get() + n, 1, ask, file_);
-      if (head_.size() < report_head_size)
-        head_.append(reinterpret_cast<char*>(raw_.get() + n),
-                     std::min(got, report_head_size - head_.size()));
+      ask_ = std::min(block_size_, ask_ > 0 ? 2 * ask_ : first_read);
+      const size_t got = std::fread(raw_.get() + n, 1, ask_, file_);
+      head_.append(reinterpret_cast<char*>(raw_.get() + n),
+                   std::min(got, report_head_size - head_.size()));
       n += got;
-      if (got < ask) {
+      if (got < ask_) {
         at_eof_ = true;
         // A read that fails ends the report there; the driver tells.
         if (std::ferror(file_)) {
@@ -305,7 +297,10 @@ bool Report::refill() {
 }
 
 Report::Report(FILE* f, Format declared, size_t block)
-    : file_(f), format_(declared), block_size_(block) {}
+    : file_(f),
+      format_(declared),
+      block_size_(block),
+      raw_(new unsigned char[block + carried_max]) {}
 
 void Report::marks_in(Span span, std::vector<size_t>& marks) const {
   const size_t from = keep_ + span.at;

@@ -108,8 +108,8 @@ class Report {
   size_t block_size_;
   std::function<void()> before_moving_;
   std::unique_ptr<unsigned char[]> raw_;  // bytes read and not decoded yet
-  size_t raw_capacity_ = 0;
   size_t raw_size_ = 0;  // a character the last block cut off
+  size_t ask_ = 0;       // what the last read asked for
   bool at_eof_ = false;
   bool failed_ = false;
   int error_ = 0;

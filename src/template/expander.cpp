@@ -156,7 +156,7 @@ void put_text(Conversion& c, FILE* out, PaddedView text, Report& in) {
   for (size_t at = 0; at < text.size();) {
     const Directive d = next_directive(text.text(), at);
     emit(c, out, text.substr(at, d.run_end - at));
-    if (d.name && !put_plain(c, out, d.name)) run_directive(c, out, d.name, in);
+    if (!put_plain(c, out, d.name)) run_directive(c, out, d.name, in);  // 0 names nothing
     at = d.next;
   }
 }
@@ -220,8 +220,7 @@ void expand_slot(Conversion& c, FILE* out, int slot, Report& in) {
     // The text and its pieces stay as they are until the walk ends.
     for (const Piece& piece : cut_of(c, slot).pieces) {
       emit(c, out, text.substr(piece.begin, piece.size));
-      if (piece.directive && !put_plain(c, out, piece.directive))
-        run_directive(c, out, piece.directive, in);
+      if (!put_plain(c, out, piece.directive)) run_directive(c, out, piece.directive, in);
     }
   }
   c.frames.pop_back();
