@@ -305,8 +305,9 @@ TEST(Pathological, TheDeepestNestingStaysWithinItsStackBudget) {
   const size_t per_level = (deep - shallow) / 900;
   std::printf("the deepest nesting took %zu bytes of stack (%zu for 100 levels), %zu a level\n",
               deep, shallow, per_level);
-  // The budget that expander.cpp states beside max_nesting.
-  EXPECT_LT(per_level, 1024u);  // 943 under AddressSanitizer, a fifth of it optimised
+  // What expander.cpp states beside max_nesting: about 200 bytes a level
+  // optimised, up to 3.3 KiB under AddressSanitizer.
+  EXPECT_LT(per_level, 4096u);
 }
 #endif
 
