@@ -134,9 +134,10 @@ Converted convert(const std::string& templates, FILE* r, size_t block) {
 }
 
 // convert() of a report held in memory: the document.
-std::string expand(const std::string& templates, const std::string& report, size_t* window = nullptr) {
+std::string expand(const std::string& templates, const std::string& report, size_t* window = nullptr,
+                   size_t block = lyricrtf::default_block_size) {
   FILE* r = file_of(report);
-  const Converted converted = convert(templates, r, lyricrtf::default_block_size);
+  const Converted converted = convert(templates, r, block);
   std::fclose(r);
   if (window) *window = converted.window;
   return converted.document;
@@ -313,21 +314,23 @@ TEST(Pathological, TheDeepestNestingStaysWithinItsStackBudget) {
 
 TEST(Pathological, CharactersAcrossBlocksStayWhole) {
   // Each character, carriage return and zero in turn straddles the end of
-  // the reader's 64 KiB blocks, as 8-bit codes and kept as UTF-8, where a
-  // stray byte takes two. A carriage return and three bytes of a character
-  // are the most a block leaves to the next.
+  // the reader's blocks (of 4 KiB here), as 8-bit codes and kept as UTF-8,
+  // where a stray byte takes two. A carriage return and three bytes of a
+  // character are the most a block leaves to the next.
   const std::string tail =
       "\r\xF0\x9F\x8E\xB5\xE2\x80\x99\xC3\xA9\r\r\xC3\xA9\x80\r\nx\xE2\x80\xA9y\nz\n";
   const std::string templates =
       "%Schedule\n%C\n%\\\n%Song\n%s\n%\\\n%Stanza\n%z\n%\\\n%Line\n/\n%\\\n";
   // A whole block follows, read after what the first one left.
-  const std::string next_block(65536, 'b');
+  const size_t block = 4096;
+  const std::string next_block(block, 'b');
   // The record's lines before the pad take 36 bytes.
-  for (size_t pad = 65536 - 36 - 25; pad <= 65536 - 36 + 4; ++pad) {
+  for (size_t pad = block - 36 - 25; pad <= block - 36 + 4; ++pad) {
     const std::string line(pad, 'a');
     const std::string report = record("T", "first\n" + line + tail + next_block + "\n");
-    EXPECT_EQ(expand(templates, report), line + "#\x92\xE9\r\xE9\x80/x/z/" + next_block) << pad;
-    EXPECT_EQ(expand("%#text\n" + templates, report),
+    EXPECT_EQ(expand(templates, report, nullptr, block), line + "#\x92\xE9\r\xE9\x80/x/z/" + next_block)
+        << pad;
+    EXPECT_EQ(expand("%#text\n" + templates, report, nullptr, block),
               line + "\xF0\x9F\x8E\xB5\xE2\x80\x99\xC3\xA9\r\xC3\xA9\xC2\x80/x/z/" + next_block)
         << pad;
   }
