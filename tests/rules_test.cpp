@@ -2,10 +2,7 @@
 // otherwise, reports saved otherwise, the Windows code page, a failing
 // stream, two conversions at once, and inputs too large for a case file.
 #include <gtest/gtest.h>
-
-#if defined(__linux__)
 #include <pthread.h>
-#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -29,6 +26,12 @@ FILE* file_of(const std::string& bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::rewind(f);
   return f;
+}
+
+TEST(Paths, SplitIntoFolderNameAndTheRestAfterTheFirstDot) {
+  std::string dir, name, ext;
+  lyricrtf::splitpath("C:\\My.Files\\Easter.Sunday.txt", dir, name, ext, '\\');
+  EXPECT_EQ(dir + "|" + name + "|" + ext, "C:\\My.Files|Easter|Sunday.txt");
 }
 
 // Every character, wherever it stands in a line, is marked by the reader
@@ -113,12 +116,15 @@ struct Converted {
   std::string document, said;
   int error;  // what a read that failed left; 0 when none did
   size_t window;
+  int pieces;  // the writes of what it said: titles wait, and go together
 };
 
 Converted convert(const std::string& templates, FILE* r, size_t block) {
   std::string said;
+  int pieces = 0;
   lyricrtf::Conversion c;
-  c.messages.sink = [&said](std::string_view text, lyricrtf::Said) { said += text; };
+  c.messages.sink = [&](std::string_view text, lyricrtf::Said) { said += text, ++pieces; };
+  c.messages.at_once = false;
   lyricrtf::init(c);
   FILE* t = file_of(templates);
   EXPECT_TRUE(lyricrtf::get_template(c, t));
@@ -130,7 +136,7 @@ Converted convert(const std::string& templates, FILE* r, size_t block) {
   std::rewind(out);
   EXPECT_EQ(std::fread(document.data(), 1, document.size(), out), document.size());
   std::fclose(out);
-  return {document, said, in.failed() ? in.error() : 0, in.window_capacity()};
+  return {document, said, in.failed() ? in.error() : 0, in.window_capacity(), pieces};
 }
 
 // convert() of a report held in memory: the document.
@@ -161,10 +167,7 @@ struct Source {
 ssize_t read_source(void* cookie, char* to, size_t n) {
   auto& source = *static_cast<Source*>(cookie);
   if (++source.reads == 4 && source.meanwhile) source.meanwhile();
-  if (source.at == source.fails_at) {
-    errno = EIO;
-    return -1;
-  }
+  if (source.at == source.fails_at) return errno = EIO, -1;
   n = std::min({n, source.bytes.size() - source.at, source.fails_at - source.at});
   std::memcpy(to, source.bytes.data() + source.at, n);
   source.at += n;
@@ -180,9 +183,12 @@ FILE* open_source(Source& source) {
 TEST(Runs, AReportThatFailsToBeReadEndsWhereItFailed) {
   // The records before the failure are written, and the reader tells of
   // the failure and its error; the song reader leaves the words to the
-  // driver, which fails the run.
+  // driver, which fails the run. The titles wait through the 600
+  // expansions of %b and go in one piece at the end.
   const std::string report = record("One", "Verse 1\na\n") + record("Two", "Verse 1\nb\n");
-  const std::string templates = "%Schedule\n%C.\n%\\\n%Song\n[%T %s]\n%\\\n%Verse\n%z\n%\\\n";
+  std::string templates = "%Schedule\n%C.\n%\\\n%Song\n[%T %s]%a\n%\\\n%Verse\n%z\n%\\\n%b\n%%\n%\\\n%a\n";
+  for (int i = 0; i < 300; ++i) templates += i < 299 ? "%b" : "%b\n";
+  const std::string percents(300, '%');
   const size_t inside_lyrics = report.size() - 14;  // after the second record's "b"
   for (size_t fails_at : {size_t{0}, inside_lyrics, report.size() - 3}) {
     Source source{report, fails_at, {}};
@@ -190,8 +196,8 @@ TEST(Runs, AReportThatFailsToBeReadEndsWhereItFailed) {
     const Converted converted = convert(templates, f, 7);
     std::fclose(f);
     EXPECT_EQ(converted.document + converted.said,
-              fails_at == 0 ? "." : "[One a][Two b].One\nTwo\n");
-    EXPECT_EQ(converted.error, EIO) << fails_at;
+              fails_at == 0 ? "." : "[One a]" + percents + "[Two b]" + percents + ".One\nTwo\n");
+    EXPECT_TRUE(converted.error == EIO && converted.pieces <= 1) << fails_at;
   }
 }
 
@@ -222,8 +228,7 @@ TEST(Runs, TwoConversionsSideBySideShareNothing) {
   std::fclose(r);
   std::fclose(second);
   EXPECT_GT(source.reads, 4);
-  EXPECT_EQ(first_meanwhile, first_alone);
-  EXPECT_EQ(second_meanwhile, second_alone);
+  EXPECT_TRUE(first_meanwhile == first_alone && second_meanwhile == second_alone);
 }
 #endif
 
@@ -282,9 +287,7 @@ size_t stack_used(const std::string& templates, const std::string& report, std::
       &run);
   pthread_join(thread, nullptr);
   pthread_attr_destroy(&attributes);
-  size_t untouched = 0;
-  while (stack[untouched] == 0xA5) ++untouched;
-  return stack.size() - untouched;
+  return static_cast<size_t>(stack.end() - std::find_if(stack.begin(), stack.end(), [](auto b) { return b != 0xA5; }));
 }
 
 TEST(Pathological, TheDeepestNestingStaysWithinItsStackBudget) {
@@ -304,8 +307,7 @@ TEST(Pathological, TheDeepestNestingStaysWithinItsStackBudget) {
   const size_t deep = stack_used(templates, chain(1100), output);
   EXPECT_EQ(output, std::string(999, 'x'));
   const size_t per_level = (deep - shallow) / 900;
-  std::printf("the deepest nesting took %zu bytes of stack (%zu for 100 levels), %zu a level\n",
-              deep, shallow, per_level);
+  std::printf("1000 levels took %zu bytes of stack, 100 %zu, one %zu\n", deep, shallow, per_level);
   // What expander.cpp states beside max_nesting: about 200 bytes a level
   // optimised, up to 3.3 KiB under AddressSanitizer.
   EXPECT_LT(per_level, 4096u);

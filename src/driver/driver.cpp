@@ -272,8 +272,7 @@ std::string makepath(const std::string& dir, const std::string& name, const std:
 }
 
 Document document_of(const Names& names, const Platform& platform) {
-  Conversion c;  // says nothing: the run itself tells what is wrong
-  init(c);
+  Conversion c;  // says nothing: the run itself tells what is wrong; only the format counts
   File templates = open_template(names, platform);
   if (!templates || !get_template(c, templates.get())) return {"", document_type(c.format)};
   const std::string& output = names.command.output;
