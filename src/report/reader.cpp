@@ -318,11 +318,10 @@ int ugetc(Report& in) {
 
 bool get_any_line(Report& in, Span& line) {
   // The line's end first: the next line feed, or the end of the file. Its
-  // start, counted from `keep`, stays where it is when the window moves.
-  const size_t from = in.pos_ - in.keep_;
+  // start moves with the window, as every position in it does.
   bool ended = true;
   while (ended && in.next_feed_ == in.feed_count_) ended = in.refill();
-  const size_t pos = in.keep_ + from;
+  const size_t pos = in.pos_;  // moved with the window, if it moved
   const size_t stop = ended ? in.feeds_[in.next_feed_++] : in.end_;
   const size_t start = pos + in.margin_at(pos, stop);
   line = {start - in.keep_, stop - start};

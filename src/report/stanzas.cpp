@@ -39,7 +39,8 @@ static_assert(
     "tag names must be letters, at most six, each with an initial of its own");
 
 // Each tag name as a word of its letters in lower case (the case bits set),
-// alone and with the space after it. Entry 0 matches no line.
+// alone and with the space after it. Entry 0 stands for an initial that
+// names no tag: whatever it matches, the tag is 0.
 struct TagWord {
   uint64_t name, name_mask, spaced, spaced_mask, case_bits;
   size_t size;
@@ -47,7 +48,6 @@ struct TagWord {
 
 constexpr std::array<TagWord, tags.size() + 1> tag_words = [] {
   std::array<TagWord, tags.size() + 1> words{};
-  words[0] = {1, ~uint64_t{0}, 1, ~uint64_t{0}, 0, 0};
   for (size_t t = 0; t < tags.size(); ++t) {
     TagWord& w = words[t + 1];
     w.size = tags[t].size();
